@@ -1,0 +1,113 @@
+#include "app/configwidget.h"
+
+#include "platform/config.h"
+#include "platform/qcopenvelope.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace {
+
+const char *const channel = "Tavorin/Private";
+
+void sendToInputMethod(const char *message)
+{
+    QCopEnvelope envelope(channel, message);
+}
+
+// A row inside a column: no border of its own, the given gap between its items.
+QHBoxLayout *addRow(QVBoxLayout *column, int spacing)
+{
+    auto *row = new QHBoxLayout;
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(spacing);
+    column->addLayout(row);
+    return row;
+}
+
+} // namespace
+
+ConfigWidget::ConfigWidget(QWidget *parent, const char *name)
+    : QTabWidget(parent)
+{
+    if (name)
+        setObjectName(QString::fromLatin1(name));
+    setWindowTitle(QStringLiteral("Tavorin Settings"));
+
+    // The input method stays off while its settings are edited; this goes out
+    // before any page is built.
+    sendToInputMethod("disable()");
+
+    auto *general = new QWidget(this);
+    addTab(general, QTabWidget::tr("General"));
+    auto *generalLayout = new QVBoxLayout(general);
+    generalLayout->setContentsMargins(6, 6, 6, 6);
+    generalLayout->setSpacing(6);
+
+    QHBoxLayout *symbolsRow = addRow(generalLayout, 6);
+    symbolsRow->addWidget(new QLabel(QTabWidget::tr("Virtual keyboard:"), general));
+    symbolsEdit = new QLineEdit(general);
+    symbolsRow->addWidget(symbolsEdit);
+
+    QHBoxLayout *fontRow = addRow(generalLayout, 6);
+    fontRow->addWidget(new QLabel(QTabWidget::tr("Virtual keyboard font size: "), general));
+    fontSizeBox = new QSpinBox(general);
+    fontSizeBox->setRange(6, 48);
+    fontSizeBox->setSingleStep(1);
+    fontSizeBox->setValue(12);
+    fontRow->addWidget(fontSizeBox);
+    fontRow->addStretch(1);
+
+    auto *line = new QFrame(general);
+    line->setFrameStyle(QFrame::HLine | QFrame::Plain);
+    generalLayout->addWidget(line);
+
+    QHBoxLayout *delayRow = addRow(generalLayout, generalLayout->spacing());
+    auto *delayLabel = new QLabel(
+        QTabWidget::tr("<qt>Maximum delay between keypair on physical keyboard to be grouped "
+                       "for translation</qt>"),
+        general);
+    // Rich text labels wrap to the space they are given rather than widen the window.
+    delayLabel->setWordWrap(true);
+    delayRow->addWidget(delayLabel);
+    delayBox = new QSpinBox(general);
+    delayBox->setRange(100, 10000);
+    delayBox->setSingleStep(100);
+    delayBox->setSuffix(QStringLiteral("ms"));
+    delayRow->addWidget(delayBox);
+
+    generalLayout->addStretch(1);
+
+    auto *keyboard = new QWidget(this);
+    addTab(keyboard, QTabWidget::tr("Physical Keyboard"));
+    m_keyboardLayout = new QVBoxLayout(keyboard);
+    m_keyboardLayout->setContentsMargins(6, 6, 6, 6);
+    m_keyboardLayout->setSpacing(6);
+
+    Config config(QStringLiteral("Tavorin"), Config::User);
+    config.setGroup(QStringLiteral("Tavorin"));
+    symbolsEdit->setText(config.readEntry(QStringLiteral("symbols"), QStringLiteral("\\")));
+    // The spin boxes bound stored values that lie outside their range.
+    fontSizeBox->setValue(config.readNumEntry(QStringLiteral("fontSize"), 12));
+    delayBox->setValue(config.readNumEntry(QStringLiteral("delay"), 1000));
+}
+
+void ConfigWidget::closeEvent(QCloseEvent *event)
+{
+    Config config(QStringLiteral("Tavorin"), Config::User);
+    config.setGroup(QStringLiteral("Tavorin"));
+    config.writeEntry(QStringLiteral("symbols"), symbolsEdit->text());
+    config.writeEntry(QStringLiteral("fontSize"), fontSizeBox->value());
+    config.writeEntry(QStringLiteral("delay"), delayBox->value());
+
+    sendToInputMethod("reread()");
+    sendToInputMethod("enable()");
+
+    QTabWidget::closeEvent(event);
+    // The store commits the three settings here, when `config` is released.
+}

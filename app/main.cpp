@@ -1,0 +1,10 @@
+#include "app/configwidget.h"
+#include "platform/qpeapplication.h"
+
+int main(int argc, char **argv)
+{
+    QPEApplication app(argc, argv, QPEApplication::GuiClient);
+    ConfigWidget window(nullptr, nullptr);
+    app.showMainWidget(&window, false);
+    return app.exec();
+}

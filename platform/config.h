@@ -1,0 +1,47 @@
+#ifndef CONFIG_H
+#define CONFIG_H
+
+#include <QMap>
+#include <QString>
+#include <QVariant>
+
+// A named settings store with groups and typed entries. The user domain keeps
+// store <name> as the INI file <generic config location>/<name>.conf.
+//
+// Writes are collected in the handle and reach the file only when the handle is
+// released: callers rely on the store committing at that moment, not earlier.
+class Config
+{
+public:
+    enum Domain { File = 0, User = 1 };
+
+    explicit Config(const QString &name, Domain domain = User);
+    ~Config();
+
+    Config(const Config &) = delete;
+    Config &operator=(const Config &) = delete;
+
+    void setGroup(const QString &group);
+
+    QString readEntry(const QString &key, const QString &deflt = QString()) const;
+    // A stored value that is not a whole number gives the default.
+    int readNumEntry(const QString &key, int deflt = -1) const;
+
+    void writeEntry(const QString &key, const QString &value);
+    void writeEntry(const QString &key, int value);
+    // Without this overload a string literal would pick the int one through bool.
+    void writeEntry(const QString &key, const char *value) { writeEntry(key, QString::fromUtf8(value)); }
+
+    // Where the store lives; for the user domain it is fixed by the name alone.
+    QString fileName() const { return m_fileName; }
+
+private:
+    QVariant value(const QString &key) const;
+    QString fullKey(const QString &key) const;
+
+    QString m_fileName;
+    QString m_group;
+    QMap<QString, QVariant> m_pending; // written, not yet committed
+};
+
+#endif // CONFIG_H
