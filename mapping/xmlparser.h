@@ -1,0 +1,98 @@
+#ifndef XMLPARSER_H
+#define XMLPARSER_H
+
+#include <QList>
+#include <QString>
+#include <QXmlStreamAttributes>
+
+#include <functional>
+#include <memory>
+
+QT_BEGIN_NAMESPACE
+class QIODevice;
+QT_END_NAMESPACE
+
+// Reads a key mapping file into a small model of plain values. It reacts to start tags
+// only and decides by their names alone, so the nesting of the elements does not matter
+// beyond what the XML itself requires.
+class XmlParser
+{
+public:
+    class Key
+    {
+    public:
+        Key(int key, int state)
+            : keyCode(key)
+            , keyState(state)
+        {
+        }
+        int key() const { return keyCode; }
+        int state() const { return keyState; }
+
+    private:
+        int keyCode;
+        int keyState;
+    };
+
+    class KeyConfig
+    {
+    public:
+        void addKey(const Key &key) { keys.append(key); }
+        void setReplacement(const QString &text) { replacementText = text; }
+        QString replacement() const { return replacementText; }
+        const QList<Key> &items() const { return keys; }
+
+    private:
+        QList<Key> keys;
+        QString replacementText; // null until a replacement element sets it
+    };
+
+    class Keyboard
+    {
+    public:
+        // Appends a copy and returns the stored entry, valid until the next append.
+        KeyConfig *addKeyConfig(const KeyConfig &config);
+        const QList<KeyConfig> &items() const { return configs; }
+
+    private:
+        QList<KeyConfig> configs;
+    };
+
+    XmlParser();
+    virtual ~XmlParser();
+
+    // Null when no file exists at path; otherwise whatever was read, perhaps nothing.
+    std::unique_ptr<Keyboard> parse(const QString &path);
+    // The same for a device that is already open for reading.
+    std::unique_ptr<Keyboard> read(QIODevice *device);
+
+    bool startElement(const QString &namespaceURI, const QString &localName, const QString &qName,
+                      const QXmlStreamAttributes &atts);
+
+    // After a parse: the whole document was read without error.
+    bool isComplete() const { return m_complete; }
+    // Why the last parse was not complete, for a warning; empty when it was.
+    QString errorString() const { return m_errorString; }
+
+    // Runs when an unknown element ends the process, after the message is written.
+    static void setBeforeExit(std::function<void()> hook);
+
+protected:
+    // Writes "Unknow tag <name>" to standard error, runs the before-exit hook and ends
+    // the process with exit status 1. Overrides may call stop() instead.
+    virtual void unknownTag(const QString &qName);
+    // Ends the current parse after the element being handled.
+    void stop();
+
+private:
+    void readAll(QIODevice *device);
+
+    Keyboard *keyboard = nullptr; // being built during parse
+    KeyConfig *currentConfig = nullptr; // most recently begun combination
+    bool m_complete = false;
+    bool m_stopped = false;
+    QString m_errorString;
+    QString m_stoppedAt;
+};
+
+#endif // XMLPARSER_H
