@@ -1,0 +1,139 @@
+#include "platform/config.h"
+#include "platform/global.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTest>
+
+// The settings store: defaults, typed reads and the moment the values are committed.
+class ConfigTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void absentKeysGiveDefaults();
+    void numbers_data();
+    void numbers();
+    void writesReachTheFileOnlyOnRelease();
+    void groupsAreSeparate();
+    void applicationFileNameIsStableAndCreatesFolder();
+
+private:
+    QString storePath() const;
+    void writeRaw(const QByteArray &ini);
+};
+
+QString ConfigTest::storePath() const
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        + QStringLiteral("/Tavorin.conf");
+}
+
+void ConfigTest::writeRaw(const QByteArray &ini)
+{
+    QDir().mkpath(QFileInfo(storePath()).absolutePath());
+    QFile file(storePath());
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(ini);
+    file.flush();
+    // The store recognises a changed file by its time and size; two rewrites of
+    // the same size within a millisecond would look unchanged.
+    static int rewrites = 0;
+    QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(++rewrites),
+                             QFileDevice::FileModificationTime));
+}
+
+void ConfigTest::init()
+{
+    QFile::remove(storePath());
+}
+
+void ConfigTest::absentKeysGiveDefaults()
+{
+    Config config(QStringLiteral("Tavorin"), Config::User);
+    config.setGroup(QStringLiteral("Tavorin"));
+    QCOMPARE(config.readEntry(QStringLiteral("symbols"), QStringLiteral("\\")), QStringLiteral("\\"));
+    QCOMPARE(config.readNumEntry(QStringLiteral("fontSize"), 12), 12);
+    QCOMPARE(config.fileName(), storePath());
+}
+
+void ConfigTest::numbers_data()
+{
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("plain") << QByteArray("42") << 42;
+    QTest::newRow("negative") << QByteArray("-7") << -7;
+    QTest::newRow("blanks around") << QByteArray("\" 30 \"") << 30;
+    QTest::newRow("letters") << QByteArray("abc") << 99;
+    QTest::newRow("number then letters") << QByteArray("12px") << 99;
+    QTest::newRow("empty") << QByteArray("") << 99;
+    QTest::newRow("too large") << QByteArray("99999999999") << 99;
+    QTest::newRow("fraction") << QByteArray("1.5") << 99;
+}
+
+void ConfigTest::numbers()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(int, expected);
+    writeRaw("[Tavorin]\nfontSize=" + stored + "\n");
+    Config config(QStringLiteral("Tavorin"), Config::User);
+    config.setGroup(QStringLiteral("Tavorin"));
+    QCOMPARE(config.readNumEntry(QStringLiteral("fontSize"), 99), expected);
+}
+
+void ConfigTest::writesReachTheFileOnlyOnRelease()
+{
+    {
+        Config config(QStringLiteral("Tavorin"), Config::User);
+        config.setGroup(QStringLiteral("Tavorin"));
+        config.writeEntry(QStringLiteral("symbols"), QStringLiteral("a\\b;c=d"));
+        config.writeEntry(QStringLiteral("delay"), 300);
+        // The handle sees its own writes ...
+        QCOMPARE(config.readNumEntry(QStringLiteral("delay"), 0), 300);
+        // ... but nothing is on disk yet, even after the event loop had a chance to run.
+        QCoreApplication::processEvents();
+        QVERIFY(!QFile::exists(storePath()));
+    }
+    QVERIFY(QFile::exists(storePath()));
+    Config again(QStringLiteral("Tavorin"), Config::User);
+    again.setGroup(QStringLiteral("Tavorin"));
+    QCOMPARE(again.readEntry(QStringLiteral("symbols")), QStringLiteral("a\\b;c=d"));
+    QCOMPARE(again.readNumEntry(QStringLiteral("delay"), 0), 300);
+}
+
+void ConfigTest::groupsAreSeparate()
+{
+    {
+        Config config(QStringLiteral("Tavorin"), Config::User);
+        config.setGroup(QStringLiteral("One"));
+        config.writeEntry(QStringLiteral("key"), 1);
+        config.setGroup(QStringLiteral("Two"));
+        config.writeEntry(QStringLiteral("key"), 2);
+    }
+    Config config(QStringLiteral("Tavorin"), Config::User);
+    config.setGroup(QStringLiteral("One"));
+    QCOMPARE(config.readNumEntry(QStringLiteral("key"), 0), 1);
+    config.setGroup(QStringLiteral("Two"));
+    QCOMPARE(config.readNumEntry(QStringLiteral("key"), 0), 2);
+    config.setGroup(QStringLiteral("Three"));
+    QCOMPARE(config.readNumEntry(QStringLiteral("key"), 0), 0);
+}
+
+void ConfigTest::applicationFileNameIsStableAndCreatesFolder()
+{
+    const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    QDir(dataDir + QStringLiteral("/tavorin")).removeRecursively();
+    const QString path = Global::applicationFileName(QStringLiteral("tavorin"),
+                                                     QStringLiteral("hardware-keyboard.xml"));
+    QCOMPARE(path, dataDir + QStringLiteral("/tavorin/hardware-keyboard.xml"));
+    QVERIFY(QFileInfo(dataDir + QStringLiteral("/tavorin")).isDir());
+    QCOMPARE(Global::applicationFileName(QStringLiteral("tavorin"),
+                                         QStringLiteral("hardware-keyboard.xml")),
+             path);
+}
+
+QTEST_GUILESS_MAIN(ConfigTest)
+#include "tst_config.moc"
