@@ -30,7 +30,10 @@ public:
     void writeEntry(const QString &key, const QString &value);
     void writeEntry(const QString &key, int value);
     // Without this overload a string literal would pick the int one through bool.
-    void writeEntry(const QString &key, const char *value) { writeEntry(key, QString::fromUtf8(value)); }
+    void writeEntry(const QString &key, const char *value)
+    {
+        writeEntry(key, QString::fromUtf8(value));
+    }
 
     // Where the store lives; for the user domain it is fixed by the name alone.
     QString fileName() const { return m_fileName; }

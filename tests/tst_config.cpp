@@ -55,7 +55,8 @@ void ConfigTest::absentKeysGiveDefaults()
 {
     Config config(QStringLiteral("Tavorin"), Config::User);
     config.setGroup(QStringLiteral("Tavorin"));
-    QCOMPARE(config.readEntry(QStringLiteral("symbols"), QStringLiteral("\\")), QStringLiteral("\\"));
+    QCOMPARE(config.readEntry(QStringLiteral("symbols"), QStringLiteral("\\")),
+             QStringLiteral("\\"));
     QCOMPARE(config.readNumEntry(QStringLiteral("fontSize"), 12), 12);
     QCOMPARE(config.fileName(), storePath());
 }

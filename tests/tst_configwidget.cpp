@@ -33,8 +33,8 @@ private:
     struct Sent
     {
         QString message;
-        int spinBoxes;     // spin boxes alive when it was sent
-        QByteArray store;  // the settings file's content at that moment
+        int spinBoxes; // spin boxes alive when it was sent
+        QByteArray store; // the settings file's content at that moment
     };
     static QString storePath();
     static QByteArray storeContent();
@@ -81,7 +81,7 @@ void ConfigWidgetTest::init()
         int spinBoxes = 0;
         for (QWidget *w : QApplication::allWidgets())
             spinBoxes += qobject_cast<QSpinBox *>(w) != nullptr;
-        m_sent.append({message, spinBoxes, storeContent()});
+        m_sent.append({ message, spinBoxes, storeContent() });
     });
 }
 
@@ -175,8 +175,9 @@ void ConfigWidgetTest::closeSendsRereadThenEnableBeforeCommitting()
     QStringList messages;
     for (const Sent &s : std::as_const(m_sent))
         messages << s.message;
-    QCOMPARE(messages, QStringList({QStringLiteral("disable()"), QStringLiteral("reread()"),
-                                    QStringLiteral("enable()")}));
+    QCOMPARE(messages,
+             QStringList({ QStringLiteral("disable()"), QStringLiteral("reread()"),
+                           QStringLiteral("enable()") }));
     // The store commits only after both messages went out.
     QCOMPARE(m_sent[1].store, before);
     QCOMPARE(m_sent[2].store, before);

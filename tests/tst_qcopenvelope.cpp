@@ -36,8 +36,8 @@ void QCopEnvelopeTest::initTestCase()
 {
     QVERIFY(m_home.isValid());
     m_daemon.setProgram(QStringLiteral("dbus-daemon"));
-    m_daemon.setArguments({QStringLiteral("--session"), QStringLiteral("--nofork"),
-                           QStringLiteral("--nopidfile"), QStringLiteral("--print-address=1")});
+    m_daemon.setArguments({ QStringLiteral("--session"), QStringLiteral("--nofork"),
+                            QStringLiteral("--nopidfile"), QStringLiteral("--print-address=1") });
     m_daemon.start();
     QVERIFY2(m_daemon.waitForStarted(10000), "dbus-daemon did not start");
     QTRY_VERIFY_WITH_TIMEOUT(m_daemon.canReadLine() || !m_daemon.waitForReadyRead(100), 10000);
@@ -47,7 +47,7 @@ void QCopEnvelopeTest::initTestCase()
     QDBusConnection bus = QDBusConnection::connectToBus(m_address, QStringLiteral("observer"));
     QVERIFY(bus.isConnected());
     // The bus API takes its receiver slot by name; there is no typed overload.
-    for (const char *member : {"disable", "reread", "enable"}) {
+    for (const char *member : { "disable", "reread", "enable" }) {
         QVERIFY(bus.connect(QString(), QStringLiteral("/Tavorin/Private"),
                             QLatin1String(QCopEnvelope::interfaceName), QLatin1String(member), this,
                             SLOT(onMessage(QDBusMessage))));
@@ -75,7 +75,7 @@ void QCopEnvelopeTest::messagesArriveInOrder_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::newRow("returns from main") << QStringList();
-    QTest::newRow("ends right after the close") << QStringList{QStringLiteral("abrupt")};
+    QTest::newRow("ends right after the close") << QStringList{ QStringLiteral("abrupt") };
 }
 
 void QCopEnvelopeTest::messagesArriveInOrder()
@@ -88,8 +88,8 @@ void QCopEnvelopeTest::messagesArriveInOrder()
     QVERIFY(child.waitForFinished(30000));
     QCOMPARE(child.exitStatus(), QProcess::NormalExit);
     QCOMPARE(child.exitCode(), 0);
-    const QStringList expected{QStringLiteral("disable"), QStringLiteral("reread"),
-                               QStringLiteral("enable")};
+    const QStringList expected{ QStringLiteral("disable"), QStringLiteral("reread"),
+                                QStringLiteral("enable") };
     QTRY_COMPARE_WITH_TIMEOUT(m_seen.size(), 3, 10000);
     QCOMPARE(m_seen, expected);
 }

@@ -1,0 +1,146 @@
+#include "mapping/keymapfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+// Replacing the key mapping file: all or nothing, whatever goes wrong on the way.
+class KeyMapFileTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void writesNewFile();
+    void replacesAndKeepsPermissions();
+    void writeCutShortKeepsOldFile_data();
+    void writeCutShortKeepsOldFile();
+    void targetThatCannotBeReplaced();
+    void backupCopiesCurrentContent();
+    void backupOfUnreadableFileFails();
+
+private:
+    QString path() const { return m_dir->filePath(QStringLiteral("hardware-keyboard.xml")); }
+    static QByteArray content(const QString &file);
+    static void put(const QString &file, const QByteArray &bytes);
+    QStringList entries() const
+    {
+        return QDir(m_dir->path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+QByteArray KeyMapFileTest::content(const QString &file)
+{
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+void KeyMapFileTest::put(const QString &file, const QByteArray &bytes)
+{
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+void KeyMapFileTest::initTestCase()
+{
+    // Writes beyond a file-size limit must fail with an error, not end the test.
+    std::signal(SIGXFSZ, SIG_IGN);
+}
+
+void KeyMapFileTest::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+void KeyMapFileTest::writesNewFile()
+{
+    const QByteArray doc("<hardware-keyboard>\n</hardware-keyboard>");
+    QString error;
+    QVERIFY2(KeyMapFile::write(path(), doc, &error), qPrintable(error));
+    QCOMPARE(content(path()), doc);
+    QCOMPARE(entries(),
+             QStringList{ QStringLiteral("hardware-keyboard.xml") }); // no temporary left
+}
+
+void KeyMapFileTest::replacesAndKeepsPermissions()
+{
+    put(path(), "old content that is longer than the new one");
+    const auto perms = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
+    QVERIFY(QFile::setPermissions(path(), perms));
+    QVERIFY(KeyMapFile::write(path(), "new"));
+    QCOMPARE(content(path()), QByteArray("new"));
+    QCOMPARE(QFile::permissions(path()) & 0x7077, perms);
+}
+
+void KeyMapFileTest::writeCutShortKeepsOldFile_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<int>("limit");
+    // A small document stays in the write buffer and fails only when flushed.
+    QTest::newRow("fails while flushed") << 3000 << 1024;
+    QTest::newRow("fails while written") << 200000 << 65536;
+}
+
+void KeyMapFileTest::writeCutShortKeepsOldFile()
+{
+    QFETCH(int, size);
+    QFETCH(int, limit);
+    const QByteArray old("<hardware-keyboard>\n</hardware-keyboard>");
+    put(path(), old);
+
+    rlimit saved = {};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = rlim_t(limit);
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    QString error;
+    const bool written = KeyMapFile::write(path(), QByteArray(size, 'x'), &error);
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &saved), 0);
+
+    QVERIFY(!written);
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(content(path()), old);
+    QCOMPARE(entries(), QStringList{ QStringLiteral("hardware-keyboard.xml") });
+}
+
+void KeyMapFileTest::targetThatCannotBeReplaced()
+{
+    // A folder where the file should be: nothing can be put in its place, even by root.
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("hardware-keyboard.xml")));
+    QString error;
+    QVERIFY(!KeyMapFile::write(path(), "new", &error));
+    QVERIFY(!error.isEmpty());
+    QVERIFY(QFileInfo(path()).isDir());
+    QCOMPARE(entries(), QStringList{ QStringLiteral("hardware-keyboard.xml") });
+}
+
+void KeyMapFileTest::backupCopiesCurrentContent()
+{
+    const QByteArray broken("<hardware-keyboard>\n\t<key-config>\n\t\t<key keycode=\"81\" st\xff");
+    put(path(), broken);
+    put(KeyMapFile::backupPath(path()), "an older backup");
+    QVERIFY(KeyMapFile::keepBackup(path()));
+    QCOMPARE(KeyMapFile::backupPath(path()), path() + QStringLiteral(".bak"));
+    QCOMPARE(content(KeyMapFile::backupPath(path())), broken);
+    QCOMPARE(content(path()), broken);
+}
+
+void KeyMapFileTest::backupOfUnreadableFileFails()
+{
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("hardware-keyboard.xml")));
+    QString error;
+    QVERIFY(!KeyMapFile::keepBackup(path(), &error));
+    QVERIFY(!QFile::exists(KeyMapFile::backupPath(path())));
+}
+
+QTEST_GUILESS_MAIN(KeyMapFileTest)
+#include "tst_keymapfile.moc"
