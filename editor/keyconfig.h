@@ -1,0 +1,58 @@
+#ifndef KEYCONFIG_H
+#define KEYCONFIG_H
+
+#include "mapping/xmlparser.h"
+
+#include <QList>
+#include <QWidget>
+
+QT_BEGIN_NAMESPACE
+class QFrame;
+class QHBoxLayout;
+class QLineEdit;
+QT_END_NAMESPACE
+
+class InputButton;
+
+// Edits one key combination: a row of capture buttons for its keys and the text that
+// replaces them. Writes its own part of the key mapping file, and asks its owner to
+// delete it (deleteMe) rather than deleting itself.
+class KeyConfig : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // One capture button that is not set yet, and no replacement text.
+    explicit KeyConfig(QWidget *parent = nullptr, const char *name = nullptr);
+    // One capture button per parsed key, in their order; none for an empty list.
+    explicit KeyConfig(const QList<XmlParser::Key> &keys, QWidget *parent = nullptr,
+                       const char *name = nullptr);
+
+    void setReplacement(const QString &text);
+    // This combination's part of the file, or a null string when it has no key to write
+    // or no replacement text, so that it is left out of the file.
+    QString xml() const;
+
+Q_SIGNALS:
+    void deleteMe(KeyConfig *config);
+
+protected Q_SLOTS:
+    void addButton();
+    void del();
+
+protected:
+    void setup();
+
+private:
+    friend class KeyConfigTest;
+    friend class KeyConfigSetTest;
+
+    void insertButton(InputButton *button);
+
+    QHBoxLayout *keysLayout = nullptr; // label, capture buttons, ">>"
+    QList<InputButton *> buttons; // in row order; not owning
+    QLineEdit *replacementEdit = nullptr;
+    QFrame *separator = nullptr;
+};
+
+#endif // KEYCONFIG_H

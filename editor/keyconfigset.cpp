@@ -1,0 +1,110 @@
+#include "editor/keyconfigset.h"
+
+#include "editor/keyconfig.h"
+#include "mapping/keymapformat.h"
+
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+KeyConfigSet::KeyConfigSet(QWidget *parent, const char *name)
+    : QWidget(parent)
+{
+    if (name)
+        setObjectName(QString::fromLatin1(name));
+    setup();
+    add();
+}
+
+KeyConfigSet::KeyConfigSet(const QList<XmlParser::KeyConfig> &list, QWidget *parent,
+                           const char *name)
+    : QWidget(parent)
+{
+    if (name)
+        setObjectName(QString::fromLatin1(name));
+    setup();
+    for (const XmlParser::KeyConfig &config : list)
+        add(config.replacement(), config.items());
+}
+
+void KeyConfigSet::setup()
+{
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    scrollView = new QScrollArea(this);
+    column->addWidget(scrollView, 1);
+
+    // A resizable widget takes its preferred size and is stretched to fill the
+    // viewport wherever the viewport is larger; scroll bars show only when needed.
+    container = new QWidget(scrollView->viewport());
+    containerLayout = new QVBoxLayout(container);
+    containerLayout->setContentsMargins(0, 0, 0, 0);
+    containerLayout->setSpacing(0); // the editors' own borders and lines set them apart
+    containerLayout->addStretch(1);
+    scrollView->setWidgetResizable(true);
+    scrollView->setWidget(container);
+
+    auto *addButton = new QPushButton(tr("Add Key Combination"), this);
+    column->addWidget(addButton);
+    connect(addButton, &QPushButton::clicked, this, qOverload<>(&KeyConfigSet::add));
+}
+
+void KeyConfigSet::add()
+{
+    add(new KeyConfig(container));
+}
+
+void KeyConfigSet::add(const QString &replacement, const QList<XmlParser::Key> &keys)
+{
+    auto *editor = new KeyConfig(keys, container);
+    editor->setReplacement(replacement);
+    add(editor);
+}
+
+void KeyConfigSet::add(KeyConfig *editor)
+{
+    connect(editor, &KeyConfig::deleteMe, this, &KeyConfigSet::del);
+    containerLayout->insertWidget(configs.size(), editor);
+    configs.append(editor);
+    editor->show();
+    QTimer::singleShot(0, this, &KeyConfigSet::forceRepaint);
+}
+
+void KeyConfigSet::del(KeyConfig *editor)
+{
+    configs.removeAll(editor);
+    if (!editor)
+        return;
+    // The editor's own "delete" button is still delivering the click that led here,
+    // so it is destroyed only once control is back in the event loop.
+    containerLayout->removeWidget(editor);
+    editor->hide();
+    editor->deleteLater();
+}
+
+void KeyConfigSet::forceRepaint()
+{
+    container->update(); // the whole contents, wherever they are scrolled to
+    scrollView->update();
+    if (QScrollBar *bar = scrollView->horizontalScrollBar())
+        bar->update();
+    if (QScrollBar *bar = scrollView->verticalScrollBar())
+        bar->update();
+}
+
+QString KeyConfigSet::xml() const
+{
+    QString document;
+    // Room for typical combinations up front; append grows geometrically beyond that,
+    // so the time stays linear in the number of combinations.
+    document.reserve(64 + configs.size() * 128);
+    document += KeyMapFormat::documentStart();
+    for (const KeyConfig *config : configs)
+        document += config->xml();
+    document += KeyMapFormat::documentEnd();
+    return document;
+}

@@ -1,0 +1,282 @@
+#include "editor/keyconfigset.h"
+
+#include "editor/inputbutton.h"
+#include "editor/keyconfig.h"
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLayoutItem>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTest>
+#include <QTranslator>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString documentStart = QStringLiteral("<hardware-keyboard>\n");
+const QString documentEnd = QStringLiteral("</hardware-keyboard>");
+
+QPushButton *findButton(QWidget *parent, const QString &text)
+{
+    const auto children = parent->findChildren<QPushButton *>();
+    for (QPushButton *button : children) {
+        if (button->text() == text)
+            return button;
+    }
+    return nullptr;
+}
+
+XmlParser::KeyConfig combination(const QString &replacement, const QList<int> &keyCodes)
+{
+    XmlParser::KeyConfig config;
+    for (int code : keyCodes)
+        config.addKey(XmlParser::Key(code, 0));
+    if (!replacement.isNull())
+        config.setReplacement(replacement);
+    return config;
+}
+
+QString fragment(int keyCode, const QString &replacement)
+{
+    return QStringLiteral("\t<key-config>\n\t\t<key keycode=\"%1\" state=\"0\"/>\n"
+                          "\t\t<replacement text=\"%2\"/>\n\t</key-config>\n")
+        .arg(keyCode)
+        .arg(replacement);
+}
+
+// Marks every text with its translation context, to see which context each one uses.
+class ContextTranslator : public QTranslator
+{
+public:
+    bool isEmpty() const override { return false; }
+    QString translate(const char *context, const char *sourceText, const char *, int) const override
+    {
+        return QStringLiteral("%1:%2").arg(QLatin1String(context), QString::fromUtf8(sourceText));
+    }
+};
+
+} // namespace
+
+class KeyConfigSetTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void xml_data();
+    void xml();
+    void defaultListHasOneEmptyEditor();
+    void addGoesBelowOthersAboveStretch_data();
+    void addGoesBelowOthersAboveStretch();
+    void deleteFromOwnButton_data();
+    void deleteFromOwnButton();
+    void delOfEditorNotInList();
+    void translationContexts();
+    void largeList();
+
+private:
+    static void checkLayoutOrder(const KeyConfigSet &set)
+    {
+        QCOMPARE(set.containerLayout->count(), set.configs.size() + 1);
+        for (int i = 0; i < set.configs.size(); ++i)
+            QCOMPARE(set.containerLayout->itemAt(i)->widget(), set.configs.at(i));
+        QVERIFY(set.containerLayout->itemAt(set.configs.size())->spacerItem());
+    }
+};
+
+void KeyConfigSetTest::xml_data()
+{
+    QTest::addColumn<QList<XmlParser::KeyConfig>>("model");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("empty model") << QList<XmlParser::KeyConfig>() << documentStart + documentEnd;
+    QTest::newRow("all incomplete")
+        << QList<XmlParser::KeyConfig>{ combination(QString(), { 0x51 }),
+                                        combination(QStringLiteral("x"), {}),
+                                        combination(QStringLiteral(""), { 0x51 }) }
+        << documentStart + documentEnd;
+    QTest::newRow("in model order, incomplete left out")
+        << QList<XmlParser::KeyConfig>{ combination(QStringLiteral("a"), { 0x51 }),
+                                        combination(QStringLiteral("x"), {}),
+                                        combination(QStringLiteral("b"), { 0x57 }),
+                                        combination(QStringLiteral("c"), { 0x1030 }) }
+        << documentStart + fragment(0x51, "a") + fragment(0x57, "b") + fragment(0x1030, "c")
+            + documentEnd;
+}
+
+void KeyConfigSetTest::xml()
+{
+    QFETCH(QList<XmlParser::KeyConfig>, model);
+    QFETCH(QString, expected);
+
+    KeyConfigSet set(model);
+    QCOMPARE(set.configs.size(), model.size());
+    checkLayoutOrder(set);
+    QCOMPARE(set.xml(), expected);
+}
+
+void KeyConfigSetTest::defaultListHasOneEmptyEditor()
+{
+    KeyConfigSet set;
+    QCOMPARE(set.configs.size(), 1);
+    checkLayoutOrder(set);
+    QCOMPARE(set.configs.first()->buttons.size(), 1);
+    QVERIFY(!set.configs.first()->buttons.first()->changed());
+    QCOMPARE(set.xml(), documentStart + documentEnd);
+}
+
+void KeyConfigSetTest::addGoesBelowOthersAboveStretch_data()
+{
+    QTest::addColumn<int>("existing");
+
+    QTest::newRow("to an empty list") << 0;
+    QTest::newRow("below one") << 1;
+    QTest::newRow("below three") << 3;
+}
+
+void KeyConfigSetTest::addGoesBelowOthersAboveStretch()
+{
+    QFETCH(int, existing);
+
+    QList<XmlParser::KeyConfig> model;
+    for (int i = 0; i < existing; ++i)
+        model.append(combination(QString::number(i), { 0x41 + i }));
+    KeyConfigSet set(model);
+    set.resize(400, 600);
+    set.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&set));
+    const QList<KeyConfig *> before = set.configs;
+
+    QPushButton *add = findButton(&set, QStringLiteral("Add Key Combination"));
+    QVERIFY(add);
+    QTest::mouseClick(add, Qt::LeftButton);
+
+    QCOMPARE(set.configs.size(), existing + 1);
+    QCOMPARE(set.configs.mid(0, existing), before);
+    KeyConfig *added = set.configs.last();
+    QVERIFY(!before.contains(added));
+    QCOMPARE(added->parentWidget(), set.container);
+    checkLayoutOrder(set);
+    QTRY_VERIFY_WITH_TIMEOUT(added->isVisible(), 2000);
+    if (existing > 0) {
+        QTRY_VERIFY_WITH_TIMEOUT(added->y() >= before.last()->geometry().bottom(), 2000);
+    }
+}
+
+void KeyConfigSetTest::deleteFromOwnButton_data()
+{
+    QTest::addColumn<int>("index");
+
+    QTest::newRow("first") << 0;
+    QTest::newRow("middle") << 1;
+    QTest::newRow("last") << 2;
+}
+
+// GIVEN three complete combinations
+// WHEN one is deleted by its own "delete" button
+// THEN it leaves the list at once, the others keep their order, and it is destroyed
+//      once control is back in the event loop.
+void KeyConfigSetTest::deleteFromOwnButton()
+{
+    QFETCH(int, index);
+
+    const QList<XmlParser::KeyConfig> model{ combination(QStringLiteral("a"), { 0x51 }),
+                                             combination(QStringLiteral("b"), { 0x57 }),
+                                             combination(QStringLiteral("c"), { 0x45 }) };
+    const QStringList fragments{ fragment(0x51, "a"), fragment(0x57, "b"), fragment(0x45, "c") };
+    KeyConfigSet set(model);
+    set.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&set));
+    QList<KeyConfig *> kept = set.configs;
+    QPointer<KeyConfig> victim = kept.takeAt(index);
+
+    QPushButton *deleteButton = findButton(victim, QStringLiteral("delete"));
+    QVERIFY(deleteButton);
+    QTest::mouseClick(deleteButton, Qt::LeftButton);
+
+    QCOMPARE(set.configs, kept);
+    checkLayoutOrder(set);
+    QStringList expected = fragments;
+    expected.removeAt(index);
+    QCOMPARE(set.xml(), documentStart + expected.join(QString()) + documentEnd);
+
+    QTRY_VERIFY_WITH_TIMEOUT(victim.isNull(), 2000);
+    QCOMPARE(set.configs, kept);
+    QCOMPARE(set.xml(), documentStart + expected.join(QString()) + documentEnd);
+}
+
+void KeyConfigSetTest::delOfEditorNotInList()
+{
+    KeyConfigSet set;
+    QPointer<KeyConfig> stranger = new KeyConfig(set.container);
+    set.del(stranger);
+    QCOMPARE(set.configs.size(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(stranger.isNull(), 2000);
+    set.del(nullptr);
+    QCOMPARE(set.configs.size(), 1);
+}
+
+void KeyConfigSetTest::translationContexts()
+{
+    ContextTranslator translator;
+    QCoreApplication::installTranslator(&translator);
+    KeyConfigSet set;
+    QCoreApplication::removeTranslator(&translator);
+
+    QVERIFY(findButton(&set, QStringLiteral("KeyConfigSet:Add Key Combination")));
+    QVERIFY(findButton(&set, QStringLiteral("KeyConfig:delete")));
+    QVERIFY(findButton(&set, QStringLiteral(">>")));
+    QCOMPARE(set.configs.first()->buttons.first()->text(),
+             QStringLiteral("InputButton:Select Key"));
+    QStringList labels;
+    const auto children = set.findChildren<QLabel *>();
+    for (const QLabel *label : children)
+        labels.append(label->text());
+    labels.sort();
+    QCOMPARE(labels, (QStringList{ "KeyConfig:Key(s):", "KeyConfig:Replacement:" }));
+}
+
+// A list of 1,000 combinations: built, shown, scrolled to its end and written whole.
+void KeyConfigSetTest::largeList()
+{
+    const int count = 1000;
+    QList<XmlParser::KeyConfig> model;
+    QString expected = documentStart;
+    for (int i = 0; i < count; ++i) {
+        model.append(combination(QString::number(i), { 0x41 + i % 26 }));
+        expected += fragment(0x41 + i % 26, QString::number(i));
+    }
+    expected += documentEnd;
+
+    QElapsedTimer timer;
+    timer.start();
+    KeyConfigSet set(model);
+    set.resize(480, 640);
+    set.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&set));
+    QCoreApplication::processEvents();
+    const qint64 shown = timer.elapsed();
+
+    QScrollBar *bar = set.scrollView->verticalScrollBar();
+    QTRY_VERIFY_WITH_TIMEOUT(bar->maximum() > 0, 5000);
+    timer.restart();
+    bar->setValue(bar->maximum());
+    QCoreApplication::processEvents();
+    const qint64 scrolled = timer.elapsed();
+    const QRect visible(-set.container->pos(), set.scrollView->viewport()->size());
+    QVERIFY(visible.intersects(set.configs.last()->geometry()));
+
+    timer.restart();
+    const QString document = set.xml();
+    const qint64 written = timer.elapsed();
+    QCOMPARE(document, expected);
+
+    qInfo("1000 combinations: build and show %lld ms, scroll to end %lld ms, xml() %lld ms", shown,
+          scrolled, written);
+}
+
+QTEST_MAIN(KeyConfigSetTest)
+#include "tst_keyconfigset.moc"
