@@ -6,9 +6,132 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 namespace {
+
+// Length of the valid UTF-8 sequence at data[0], 0 when the bytes there are not valid
+// UTF-8 (overlong forms, surrogates and values beyond U+10FFFF included), and -1 when
+// they are a valid beginning cut off by the end of the data.
+int utf8SequenceLength(const unsigned char *data, qsizetype available)
+{
+    const unsigned char lead = data[0];
+    int length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead < 0x80)
+        return 1;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0)
+            low = 0xA0;
+        else if (lead == 0xED)
+            high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0)
+            low = 0x90;
+        else if (lead == 0xF4)
+            high = 0x8F;
+    } else {
+        return 0;
+    }
+    for (int i = 1; i < length; ++i) {
+        if (i >= available)
+            return -1;
+        const unsigned char c = data[i];
+        if (c < (i == 1 ? low : 0x80) || c > (i == 1 ? high : 0xBF))
+            return 0;
+    }
+    return length;
+}
+
+// Hands on the bytes of a device as long as they are valid UTF-8 and ends, remembering
+// where, at the first byte that is not. The XML reader then sees a premature end there
+// and keeps everything before it.
+class Utf8Filter : public QIODevice
+{
+public:
+    explicit Utf8Filter(QIODevice *source)
+        : m_source(source)
+    {
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+    bool isSequential() const override { return true; }
+    bool atEnd() const override { return m_done && m_pos == m_chunk.size(); }
+    // Offset of the first byte that is not valid UTF-8, or -1.
+    qint64 invalidAt() const { return m_invalidAt; }
+    bool sourceFailed() const { return m_sourceFailed; }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        while (m_pos == m_chunk.size() && !m_done)
+            refill();
+        const qint64 count = qMin<qint64>(maxSize, m_chunk.size() - m_pos);
+        if (count > 0)
+            std::memcpy(data, m_chunk.constData() + m_pos, size_t(count));
+        m_pos += count;
+        return count;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    void refill()
+    {
+        const QByteArray read = m_source->read(64 * 1024);
+        if (read.isEmpty()) {
+            m_sourceFailed = !m_source->atEnd();
+            // A sequence cut off by the end of the file is not valid either.
+            if (!m_carry.isEmpty())
+                m_invalidAt = m_offset;
+            m_done = true;
+            return;
+        }
+        m_chunk = m_carry + read;
+        m_carry.clear();
+        m_pos = 0;
+        const auto *bytes = reinterpret_cast<const unsigned char *>(m_chunk.constData());
+        const qsizetype size = m_chunk.size();
+        qsizetype i = 0;
+        while (i < size) {
+            // Most of the file is ASCII: pass eight such bytes at a time.
+            if (i + 8 <= size) {
+                quint64 block;
+                std::memcpy(&block, bytes + i, sizeof block);
+                if (!(block & Q_UINT64_C(0x8080808080808080))) {
+                    i += 8;
+                    continue;
+                }
+            }
+            const int length = utf8SequenceLength(bytes + i, size - i);
+            if (length > 0) {
+                i += length;
+            } else if (length < 0) {
+                m_carry = m_chunk.mid(i);
+                break;
+            } else {
+                m_invalidAt = m_offset + i;
+                m_done = true;
+                break;
+            }
+        }
+        m_chunk.truncate(i);
+        m_offset += i;
+    }
+
+    QIODevice *m_source;
+    QByteArray m_chunk; // valid bytes not yet handed on from m_pos
+    qsizetype m_pos = 0;
+    QByteArray m_carry; // the beginning of a sequence that the next read completes
+    qint64 m_offset = 0; // of m_chunk's end in the source
+    qint64 m_invalidAt = -1;
+    bool m_done = false;
+    bool m_sourceFailed = false;
+};
 
 std::function<void()> &beforeExitHook()
 {
@@ -124,7 +247,9 @@ std::unique_ptr<XmlParser::Keyboard> XmlParser::read(QIODevice *device)
 
 void XmlParser::readAll(QIODevice *device)
 {
-    QXmlStreamReader reader(device);
+    // The file is UTF-8; reading stops at the first byte that is not.
+    Utf8Filter filter(device);
+    QXmlStreamReader reader(&filter);
     // Names are compared as written, prefixes included, so namespaces play no part.
     reader.setNamespaceProcessing(false);
     while (!m_stopped && !reader.atEnd()) {
@@ -138,6 +263,12 @@ void XmlParser::readAll(QIODevice *device)
                             .arg(reader.lineNumber())
                             .arg(reader.columnNumber())
                             .arg(m_stoppedAt);
+    } else if (filter.invalidAt() >= 0
+               && (!reader.hasError()
+                   || reader.error() == QXmlStreamReader::PrematureEndOfDocumentError)) {
+        m_errorString = QStringLiteral("byte %1: not valid UTF-8").arg(filter.invalidAt());
+    } else if (filter.sourceFailed()) {
+        m_errorString = QStringLiteral("read error: %1").arg(device->errorString());
     } else if (reader.hasError()) {
         m_errorString = QStringLiteral("line %1, column %2: %3")
                             .arg(reader.lineNumber())
