@@ -1,9 +1,16 @@
 #include "app/configwidget.h"
 
+#include "editor/keyconfigset.h"
+#include "mapping/keymapfile.h"
+#include "mapping/keymapformat.h"
+#include "mapping/xmlparser.h"
 #include "platform/config.h"
+#include "platform/global.h"
+#include "platform/logging.h"
 #include "platform/qcopenvelope.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -14,6 +21,12 @@
 namespace {
 
 const char *const channel = "Tavorin/Private";
+
+QString keyMappingPath()
+{
+    return Global::applicationFileName(QStringLiteral("tavorin"),
+                                       QStringLiteral("hardware-keyboard.xml"));
+}
 
 void sendToInputMethod(const char *message)
 {
@@ -95,6 +108,54 @@ ConfigWidget::ConfigWidget(QWidget *parent, const char *name)
     // The spin boxes bound stored values that lie outside their range.
     fontSizeBox->setValue(config.readNumEntry(QStringLiteral("fontSize"), 12));
     delayBox->setValue(config.readNumEntry(QStringLiteral("delay"), 1000));
+
+    loadKeyMappings();
+}
+
+void ConfigWidget::switchInputMethodOn()
+{
+    sendToInputMethod("enable()");
+}
+
+void ConfigWidget::loadKeyMappings()
+{
+    QWidget *page = m_keyboardLayout->parentWidget();
+    const QString path = keyMappingPath();
+    XmlParser parser;
+    const std::unique_ptr<XmlParser::Keyboard> keyboard = parser.parse(path);
+    if (keyboard) {
+        keyConfigSet = new KeyConfigSet(keyboard->items(), page);
+        if (!parser.isComplete()) {
+            m_backupBeforeSave = true;
+            qCWarning(lcApp, "%s could not be read to its end (%s); showing what was read",
+                      qPrintable(path), qPrintable(parser.errorString()));
+        }
+    } else {
+        keyConfigSet = new KeyConfigSet(page);
+    }
+    m_keyboardLayout->addWidget(keyConfigSet);
+}
+
+void ConfigWidget::saveKeyMappings()
+{
+    const QString path = keyMappingPath();
+    QString error;
+    // A file shown only in part would lose the rest when replaced: keep it whole
+    // beside the new one first, and keep it in place if that is not possible.
+    if (m_backupBeforeSave && QFileInfo::exists(path)) {
+        if (!KeyMapFile::keepBackup(path, &error)) {
+            qCDebug(lcApp, "Ups!");
+            qCWarning(lcApp, "%s was not replaced: no backup could be made (%s)", qPrintable(path),
+                      qPrintable(error));
+            return;
+        }
+        qCWarning(lcApp, "%s could not be read to its end; its original content is kept in %s",
+                  qPrintable(path), qPrintable(KeyMapFile::backupPath(path)));
+    }
+    if (!KeyMapFile::write(path, KeyMapFormat::encode(keyConfigSet->xml()), &error)) {
+        qCDebug(lcApp, "Ups!");
+        qCWarning(lcApp, "%s was left as it was: %s", qPrintable(path), qPrintable(error));
+    }
 }
 
 void ConfigWidget::closeEvent(QCloseEvent *event)
@@ -105,8 +166,11 @@ void ConfigWidget::closeEvent(QCloseEvent *event)
     config.writeEntry(QStringLiteral("fontSize"), fontSizeBox->value());
     config.writeEntry(QStringLiteral("delay"), delayBox->value());
 
+    // The file is complete and closed before the input method is told to re-read it.
+    saveKeyMappings();
+
     sendToInputMethod("reread()");
-    sendToInputMethod("enable()");
+    switchInputMethodOn();
 
     QTabWidget::closeEvent(event);
     // The store commits the three settings here, when `config` is released.

@@ -24,11 +24,18 @@ class ConfigWidget : public QTabWidget
 public:
     explicit ConfigWidget(QWidget *parent = nullptr, const char *name = nullptr);
 
+    // Tells the input method to switch itself on again: at close, and on every other
+    // way the program ends once it has been told to switch off.
+    static void switchInputMethodOn();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
     friend class ConfigWidgetTest;
+
+    void loadKeyMappings();
+    void saveKeyMappings();
 
     QLineEdit *symbolsEdit = nullptr;
     QSpinBox *fontSizeBox = nullptr;
@@ -36,6 +43,8 @@ private:
     QSpinBox *delayBox = nullptr;
 
     QVBoxLayout *m_keyboardLayout = nullptr; // the Physical Keyboard page's column
+    // The key mapping file was not read to its end: keep a copy before replacing it.
+    bool m_backupBeforeSave = false;
 };
 
 #endif // CONFIGWIDGET_H
