@@ -1,0 +1,64 @@
+# Fails when a .ts file is behind the sources: runs lupdate, with the options the
+# update_translations target uses, over copies of the .ts files and compares each copy
+# with the file in the repository. Fix a failure with
+#   cmake --build <build dir> --target update_translations
+# and translate what it marks unfinished.
+#
+# Script mode, with the variables:
+#   PROJECT_FILE  the lupdate project description CMake writes for appcore
+#                 (<build dir>/.lupdate/appcore_project.cmake)
+#   GENERATOR     Qt's GenerateLUpdateProject.cmake
+#   LUPDATE       the lupdate program
+#   OPTIONS       lupdate options, separated by "|"
+#   WORK_DIR      a scratch folder
+
+string(REPLACE "|" ";" OPTIONS "${OPTIONS}")
+
+foreach(var PROJECT_FILE GENERATOR LUPDATE WORK_DIR)
+    if(NOT DEFINED ${var})
+        message(FATAL_ERROR "check-uptodate.cmake: ${var} is not set")
+    endif()
+endforeach()
+
+include(${PROJECT_FILE})
+file(REMOVE_RECURSE ${WORK_DIR})
+file(MAKE_DIRECTORY ${WORK_DIR})
+
+set(copies "")
+foreach(ts IN LISTS lupdate_translations)
+    get_filename_component(name ${ts} NAME)
+    configure_file(${ts} ${WORK_DIR}/${name} COPYONLY)
+    list(APPEND copies ${WORK_DIR}/${name})
+endforeach()
+
+file(WRITE ${WORK_DIR}/project.cmake
+     "set(lupdate_project_file \"${lupdate_project_file}\")\n"
+     "set(lupdate_include_paths \"${lupdate_include_paths}\")\n"
+     "set(lupdate_sources \"${lupdate_sources}\")\n"
+     "set(lupdate_translations \"${copies}\")\n")
+execute_process(COMMAND ${CMAKE_COMMAND} -DIN_FILE=${WORK_DIR}/project.cmake
+                        -DOUT_FILE=${WORK_DIR}/project.json -P ${GENERATOR}
+                RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "Could not write the lupdate project: ${result}")
+endif()
+execute_process(COMMAND ${LUPDATE} -project ${WORK_DIR}/project.json ${OPTIONS}
+                RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "lupdate failed (${result}):\n${output}")
+endif()
+
+set(stale "")
+foreach(ts IN LISTS lupdate_translations)
+    get_filename_component(name ${ts} NAME)
+    file(READ ${ts} original)
+    file(READ ${WORK_DIR}/${name} updated)
+    if(NOT original STREQUAL updated)
+        list(APPEND stale ${ts})
+        execute_process(COMMAND diff -u ${ts} ${WORK_DIR}/${name})
+    endif()
+endforeach()
+if(stale)
+    message(FATAL_ERROR "Behind the sources (run the update_translations target): ${stale}")
+endif()
+message(STATUS "Up to date: ${lupdate_translations}")

@@ -1,0 +1,60 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de">
+<context>
+    <name>InputButton</name>
+    <message>
+        <source>Select Key</source>
+        <translation>Taste wählen</translation>
+    </message>
+    <message>
+        <source>Key code %1, modifier state %2 (no label)</source>
+        <translation>Tastencode %1, Modifikatorstatus %2 (ohne Beschriftung)</translation>
+    </message>
+</context>
+<context>
+    <name>KeyConfig</name>
+    <message>
+        <source>Key(s):</source>
+        <translation>Taste(n):</translation>
+    </message>
+    <message>
+        <source>Replacement:</source>
+        <translation>Ersetzung:</translation>
+    </message>
+    <message>
+        <source>delete</source>
+        <translation>löschen</translation>
+    </message>
+</context>
+<context>
+    <name>KeyConfigSet</name>
+    <message>
+        <source>Add Key Combination</source>
+        <translation>Tastenkombination hinzufügen</translation>
+    </message>
+</context>
+<context>
+    <name>QTabWidget</name>
+    <message>
+        <source>General</source>
+        <translation>Allgemein</translation>
+    </message>
+    <message>
+        <source>Virtual keyboard:</source>
+        <translation>Bildschirmtastatur:</translation>
+    </message>
+    <message>
+        <source>Virtual keyboard font size: </source>
+        <translation>Schriftgröße der Bildschirmtastatur: </translation>
+    </message>
+    <message>
+        <source>&lt;qt&gt;Maximum delay between keypair on physical keyboard to be grouped for translation&lt;/qt&gt;</source>
+        <translation>&lt;qt&gt;Maximale Verzögerung zwischen zwei Tastendrücken der physischen Tastatur, damit sie zur Übersetzung gruppiert werden&lt;/qt&gt;</translation>
+    </message>
+    <message>
+        <source>Physical Keyboard</source>
+        <translation>Physische Tastatur</translation>
+    </message>
+</context>
+</TS>
