@@ -13,6 +13,7 @@
 #   E2E_WORKDIR    the folder to work in (emptied first); a temporary one if unset
 #   E2E_FAILRENAME the fault-injection library of failrename.cpp (only faults.sh)
 #   E2E_TIMEOUT    seconds for each wait (default 20)
+#   E2E_KEEP       if set, the work folder is kept after a passing test too
 
 set -euo pipefail
 
@@ -26,6 +27,8 @@ E2E_CHANNEL_INTERFACE=org.tavorin.QCop
 E2E_PIDS=()        # every background process started here, in start order
 E2E_APP_PID=
 E2E_APP_STATUS=
+E2E_APP_RUNS=0
+E2E_APP_ERR=       # the error output of the latest run (app-N.err, N counting runs)
 E2E_WIN=
 E2E_PROBES=0
 
@@ -91,10 +94,10 @@ e2e_report()
             && echo "screenshot: $W/failure.png" >&2
     fi
     local f
-    for f in app.err app.out bus.log; do
-        [[ -s $W/$f ]] || continue
-        echo "---- $f" >&2
-        tail -n 40 "$W/$f" >&2
+    for f in "$W"/app-*.err "$W"/app-*.out "$W/bus.log"; do
+        [[ -s $f ]] || continue
+        echo "---- $(basename "$f")" >&2
+        tail -n 40 "$f" >&2
     done
     echo "work folder kept: $W" >&2
 }
@@ -108,7 +111,7 @@ e2e_cleanup()
     for ((i = ${#E2E_PIDS[@]} - 1; i >= 0; i--)); do
         e2e_stop "${E2E_PIDS[i]}"
     done
-    ((status == 0)) && [[ -n ${W:-} ]] && rm -rf "$W"
+    ((status == 0)) && [[ -n ${W:-} && -z ${E2E_KEEP:-} ]] && rm -rf "$W"
     exit "$status"
 }
 
@@ -219,10 +222,11 @@ e2e_start_app()
     fi
     local signals=(--default-signal=INT,TERM,HUP,QUIT,PIPE)
     [[ -n $limit ]] && signals+=(--ignore-signal=XFSZ)
+    E2E_APP_ERR=$W/app-$((++E2E_APP_RUNS)).err
     (
         [[ -z $limit ]] || ulimit -f "$limit"
         exec env "${signals[@]}" "$@" "$E2E_APP"
-    ) >"$W/app.out" 2>"$W/app.err" &
+    ) >"$W/app-$E2E_APP_RUNS.out" 2>"$E2E_APP_ERR" &
     E2E_APP_PID=$!
     E2E_PIDS+=("$E2E_APP_PID")
     E2E_APP_STATUS=
@@ -261,9 +265,14 @@ e2e_close_window()
 e2e_wait_exit()
 {
     e2e_wait_until "the program to end" e2e_dead "$E2E_APP_PID"
-    local status=0
+    local status=0 i
     wait "$E2E_APP_PID" || status=$?
     E2E_APP_STATUS=$status
+    # Reaped: its number may now go to another process, which must not be stopped.
+    for i in "${!E2E_PIDS[@]}"; do
+        [[ ${E2E_PIDS[i]} != "$E2E_APP_PID" ]] || unset 'E2E_PIDS[i]'
+    done
+    E2E_PIDS=("${E2E_PIDS[@]}")
 }
 
 e2e_expect_status()

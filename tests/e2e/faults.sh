@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# Closing when the key mapping file cannot be saved: the program says "Ups!", leaves
+# the old file exactly as it was (no half-written file, nothing left beside it) and
+# still completes the close: the settings are written and the input method hears
+# disable, reread, enable.
+#
+#   unwritable       the file cannot be opened for writing: it is a folder (which
+#                    holds even for root, unlike file permissions)
+#   file-size-limit  the new content is cut short by a file size limit (ulimit -f,
+#                    SIGXFSZ ignored) while the old content fits under it
+#   unreplaceable    the new content is written beside the file, but putting it in
+#                    its place fails (renames onto the file are refused)
+#
+# Where there is an old file, a second run without the fault then replaces it with
+# the expected content, which shows that the first run failed only by the fault.
+#
+# Usage: faults.sh unwritable|file-size-limit|unreplaceable
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+case=${1:?which fault}
+e2e_begin
+
+# N combinations, the Nth of the key "A" + N - 1 with the text "replacement N", in
+# a compact layout and in the layout the program writes.
+keymap_compact()
+{
+    local i
+    printf '<hardware-keyboard>'
+    for ((i = 1; i <= $1; i++)); do
+        printf '<key-config><key keycode="%d" state="0"/><replacement text="replacement %d"/></key-config>' \
+            $((64 + i)) "$i"
+    done
+    printf '</hardware-keyboard>'
+}
+
+keymap_written()
+{
+    local i
+    printf '<hardware-keyboard>\n'
+    for ((i = 1; i <= $1; i++)); do
+        printf '\t<key-config>\n\t\t<key keycode="%d" state="0"/>\n' $((64 + i))
+        printf '\t\t<replacement text="replacement %d"/>\n\t</key-config>\n' "$i"
+    done
+    printf '</hardware-keyboard>'
+}
+
+size() { stat -c %s "$1"; }
+
+# Opens the window, closes it, and checks what every failed save has in common.
+close_with_failed_save()
+{
+    local before
+    before=$(e2e_snapshot_folder "$E2E_DATA_DIR")
+    e2e_start_app "$@"
+    e2e_wait_window
+    e2e_close_window
+    e2e_wait_exit
+    e2e_expect_status 0
+    e2e_expect_log "$E2E_APP_ERR" "Ups!"
+    e2e_expect_bus "disable reread enable"
+    e2e_expect_settings 'delay=1000
+fontSize=12
+symbols=\\'
+    [[ $(e2e_snapshot_folder "$E2E_DATA_DIR") == "$before" ]] || {
+        diff <(echo "$before") <(e2e_snapshot_folder "$E2E_DATA_DIR") >&2
+        e2e_fail "the data folder changed"
+    }
+}
+
+# Runs again without the fault: now the file is replaced with its rewritten form.
+close_with_good_save()
+{
+    e2e_start_app
+    e2e_wait_window
+    e2e_close_window
+    e2e_wait_exit
+    e2e_expect_status 0
+    e2e_expect_no_log "$E2E_APP_ERR" "Ups!"
+    e2e_expect_file "$E2E_KEYMAP" "$W/keymap.written"
+}
+
+mkdir -p "$E2E_DATA_DIR"
+case $case in
+unwritable)
+    mkdir "$E2E_KEYMAP"
+    printf 'kept' >"$E2E_KEYMAP/inside"
+    close_with_failed_save
+    [[ -d $E2E_KEYMAP && $(cat "$E2E_KEYMAP/inside") == kept ]] || e2e_fail "the folder changed"
+    ;;
+file-size-limit)
+    # 1024 bytes: the old file is below the limit, its rewritten form above it.
+    keymap_compact 10 >"$E2E_KEYMAP"
+    keymap_written 10 >"$W/keymap.written"
+    (($(size "$E2E_KEYMAP") < 1024 && $(size "$W/keymap.written") > 1024)) \
+        || e2e_fail "the fixture does not straddle the limit"
+    cp "$E2E_KEYMAP" "$W/keymap.before"
+    close_with_failed_save --file-size-limit 1
+    e2e_expect_file "$E2E_KEYMAP" "$W/keymap.before"
+    close_with_good_save
+    ;;
+unreplaceable)
+    [[ -f ${E2E_FAILRENAME:-} ]] || e2e_fail "E2E_FAILRENAME must name the fault-injection library"
+    keymap_compact 2 >"$E2E_KEYMAP"
+    keymap_written 2 >"$W/keymap.written"
+    cp "$E2E_KEYMAP" "$W/keymap.before"
+    close_with_failed_save LD_PRELOAD="$E2E_FAILRENAME" \
+        E2E_FAIL_RENAME_TARGET=hardware-keyboard.xml E2E_FAIL_RENAME_LOG="$W/refused"
+    [[ -s $W/refused ]] || e2e_fail "the program never tried to put the new file in place"
+    e2e_expect_file "$E2E_KEYMAP" "$W/keymap.before"
+    close_with_good_save
+    ;;
+*) e2e_fail "unknown case $case" ;;
+esac
