@@ -40,5 +40,27 @@ test-asan: deps
 		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --output-on-failure -j $(JOBS) --timeout 600
 
+# The Debian package, in $(BUILD): tavorin-settings_<version>_<arch>.deb.
+package: build
+	cd $(BUILD) && cpack -G DEB
+
+# docs/screenshot-general.png and docs/screenshot-keyboard.png, taken on a private X server.
+screenshot: build
+	./scripts/screenshot.sh ./$(BUILD)/tavorin-settings docs
+
+# Fuzzes the key mapping reader for FUZZ_TIME seconds in its own clang build. It works on
+# a copy of the seed corpus (fuzz/corpus stays as committed); findings go to fuzz/findings/.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_TIME  ?= 60
+fuzz: deps
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVORIN_FUZZ=ON \
+		-DCMAKE_CXX_COMPILER=clang++
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_xmlparser
+	rm -rf $(FUZZ_BUILD)/corpus && mkdir -p $(FUZZ_BUILD)/corpus fuzz/findings
+	cp fuzz/corpus/* $(FUZZ_BUILD)/corpus/
+	ASAN_OPTIONS=detect_leaks=1 ./$(FUZZ_BUILD)/fuzz_xmlparser $(FUZZ_BUILD)/corpus \
+		-max_total_time=$(FUZZ_TIME) -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
+		-artifact_prefix=fuzz/findings/ -print_final_stats=1
+
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
