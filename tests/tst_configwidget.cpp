@@ -1,4 +1,6 @@
 #include "app/configwidget.h"
+#include "editor/keyconfig.h"
+#include "editor/keyconfigset.h"
 #include "platform/config.h"
 #include "platform/qcopenvelope.h"
 
@@ -7,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSpinBox>
 #include <QStandardPaths>
@@ -28,6 +31,11 @@ private Q_SLOTS:
     void disableGoesOutBeforeAnyPage();
     void closeSendsRereadThenEnableBeforeCommitting();
     void noCloseNoEnable();
+    void loadsWhatTheReaderCollected_data();
+    void loadsWhatTheReaderCollected();
+    void closeRewritesFileBeforeReread_data();
+    void closeRewritesFileBeforeReread();
+    void unwritableFileSaysUpsAndClosesAnyway();
 
 private:
     struct Sent
@@ -35,8 +43,17 @@ private:
         QString message;
         int spinBoxes; // spin boxes alive when it was sent
         QByteArray store; // the settings file's content at that moment
+        QByteArray mapping; // the key mapping file's content at that moment
     };
     static QString storePath();
+    static QString mappingPath();
+    static QByteArray read(const QString &path);
+    static void writeMapping(const QByteArray &content);
+    static int editors(ConfigWidget &w)
+    {
+        return w.keyConfigSet->findChildren<KeyConfig *>().size();
+    }
+    void closeWindow(ConfigWidget &w);
     static QByteArray storeContent();
     static void writeStore(const QByteArray &ini);
     static QLineEdit *symbols(ConfigWidget &w) { return w.symbolsEdit; }
@@ -72,16 +89,44 @@ void ConfigWidgetTest::writeStore(const QByteArray &ini)
                              QFileDevice::FileModificationTime));
 }
 
+QString ConfigWidgetTest::mappingPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+        + QStringLiteral("/tavorin/hardware-keyboard.xml");
+}
+
+QByteArray ConfigWidgetTest::read(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void ConfigWidgetTest::writeMapping(const QByteArray &content)
+{
+    QDir().mkpath(QFileInfo(mappingPath()).absolutePath());
+    QFile file(mappingPath());
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(content);
+}
+
+void ConfigWidgetTest::closeWindow(ConfigWidget &w)
+{
+    w.show();
+    QVERIFY(w.close());
+    QVERIFY(!w.isVisible());
+}
+
 void ConfigWidgetTest::init()
 {
     QFile::remove(storePath());
+    QDir(QFileInfo(mappingPath()).absolutePath()).removeRecursively();
     m_sent.clear();
     QCopEnvelope::setObserver([this](const QString &channel, const QString &message) {
         QCOMPARE(channel, QStringLiteral("Tavorin/Private"));
         int spinBoxes = 0;
         for (QWidget *w : QApplication::allWidgets())
             spinBoxes += qobject_cast<QSpinBox *>(w) != nullptr;
-        m_sent.append({ message, spinBoxes, storeContent() });
+        m_sent.append({ message, spinBoxes, storeContent(), read(mappingPath()) });
     });
 }
 
@@ -194,6 +239,110 @@ void ConfigWidgetTest::noCloseNoEnable()
     QCOMPARE(m_sent.size(), 1);
     QCOMPARE(m_sent[0].message, QStringLiteral("disable()"));
     QVERIFY(!QFile::exists(storePath()));
+}
+
+namespace {
+const QByteArray rootOnly("<hardware-keyboard>\n</hardware-keyboard>");
+const QByteArray twoCombinations("<hardware-keyboard>\n"
+                                 "\t<key-config>\n"
+                                 "\t\t<key keycode=\"81\" state=\"8\"/>\n"
+                                 "\t\t<key keycode=\"4144\" state=\"0\"/>\n"
+                                 "\t\t<replacement text=\"&quot;x&quot; &amp; \xc3\xa4\"/>\n"
+                                 "\t</key-config>\n"
+                                 "\t<key-config>\n"
+                                 "\t\t<key keycode=\"4099\" state=\"16\"/>\n"
+                                 "\t\t<replacement text=\"&lt;br>\"/>\n"
+                                 "\t</key-config>\n"
+                                 "</hardware-keyboard>");
+} // namespace
+
+void ConfigWidgetTest::loadsWhatTheReaderCollected_data()
+{
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("expectedEditors");
+    QTest::newRow("no file: one empty combination") << false << QByteArray() << 1;
+    QTest::newRow("empty file") << true << QByteArray() << 0;
+    QTest::newRow("root only") << true << rootOnly << 0;
+    QTest::newRow("two combinations") << true << twoCombinations << 2;
+    QTest::newRow("cut short in the second")
+        << true << twoCombinations.left(twoCombinations.indexOf("4099")) << 2;
+    QTest::newRow("not XML") << true << QByteArray("hello") << 0;
+}
+
+void ConfigWidgetTest::loadsWhatTheReaderCollected()
+{
+    QFETCH(bool, exists);
+    QFETCH(QByteArray, content);
+    QFETCH(int, expectedEditors);
+    if (exists)
+        writeMapping(content);
+    if (exists && content != rootOnly && content != twoCombinations)
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("could not be read")));
+    ConfigWidget w;
+    QCOMPARE(editors(w), expectedEditors);
+}
+
+void ConfigWidgetTest::closeRewritesFileBeforeReread_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<bool>("backup");
+    QTest::newRow("own layout stays byte for byte") << twoCombinations << twoCombinations << false;
+    QTest::newRow("indented differently")
+        << QByteArray("<hardware-keyboard><key-config><replacement text='a'/>"
+                      "<key state=' 8 ' keycode='65'/></key-config></hardware-keyboard>\n")
+        << QByteArray("<hardware-keyboard>\n\t<key-config>\n\t\t<key keycode=\"65\" state=\"8\"/>\n"
+                      "\t\t<replacement text=\"a\"/>\n\t</key-config>\n</hardware-keyboard>")
+        << false;
+    QTest::newRow("incomplete combinations are dropped")
+        << QByteArray("<hardware-keyboard><key-config><key keycode='65'/></key-config>"
+                      "<key-config><replacement text='x'/></key-config></hardware-keyboard>")
+        << rootOnly << false;
+    // What was read of the cut-short combination has no key, so it is not written.
+    QTest::newRow("cut short: backup kept")
+        << twoCombinations.left(twoCombinations.indexOf("4099"))
+        << twoCombinations.left(twoCombinations.indexOf("\t<key-config>\n\t\t<key keycode=\"4099"))
+            + "</hardware-keyboard>"
+        << true;
+}
+
+void ConfigWidgetTest::closeRewritesFileBeforeReread()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QByteArray, expected);
+    QFETCH(bool, backup);
+    writeMapping(content);
+    if (backup)
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("could not be read")));
+    ConfigWidget w;
+    if (backup)
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(QStringLiteral("original content is kept")));
+    closeWindow(w);
+    QCOMPARE(read(mappingPath()), expected);
+    QCOMPARE(m_sent.size(), 3);
+    QCOMPARE(m_sent[1].message, QStringLiteral("reread()"));
+    QCOMPARE(m_sent[1].mapping, expected); // complete on disk before "reread()"
+    QCOMPARE(QFile::exists(mappingPath() + QStringLiteral(".bak")), backup);
+    if (backup)
+        QCOMPARE(read(mappingPath() + QStringLiteral(".bak")), content);
+}
+
+void ConfigWidgetTest::unwritableFileSaysUpsAndClosesAnyway()
+{
+    // A folder in place of the file: it can be neither read nor replaced, even by root.
+    QVERIFY(QDir().mkpath(mappingPath()));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("could not be read")));
+    ConfigWidget w;
+    QCOMPARE(editors(w), 0);
+    QTest::ignoreMessage(QtDebugMsg, "Ups!");
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("was not replaced")));
+    closeWindow(w);
+    QVERIFY(QFileInfo(mappingPath()).isDir());
+    QCOMPARE(m_sent.size(), 3);
+    QCOMPARE(m_sent[2].message, QStringLiteral("enable()"));
+    QVERIFY(QFile::exists(storePath()));
 }
 
 QTEST_MAIN(ConfigWidgetTest)
