@@ -1,6 +1,7 @@
 #include "app/configwidget.h"
 #include "platform/qpeapplication.h"
 
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLibraryInfo>
@@ -93,6 +94,7 @@ private Q_SLOTS:
     void windowFollowsLocale_data();
     void windowFollowsLocale();
     void germanLabels();
+    void installedCatalogueWins();
     void qtOwnTexts();
     void catalogueIsComplete_data();
     void catalogueIsComplete();
@@ -161,6 +163,27 @@ void TranslationsTest::germanLabels()
     const QList<QSpinBox *> boxes = window.findChildren<QSpinBox *>();
     QVERIFY(std::any_of(boxes.cbegin(), boxes.cend(),
                         [](const QSpinBox *box) { return box->suffix() == u"ms"; }));
+}
+
+// The installed layout: <prefix>/bin/<program> reads <prefix>/share/tavorin-settings/
+// translations. A catalogue placed there (here the German one under a French name, so
+// that it differs from every built-in one) is found relative to the program and wins.
+void TranslationsTest::installedCatalogueWins()
+{
+    QDir folder(QCoreApplication::applicationDirPath()
+                + QStringLiteral("/../share/tavorin-settings/translations"));
+    QVERIFY(folder.mkpath(QStringLiteral(".")));
+    const QString placed = folder.filePath(QStringLiteral("tavorin-settings_fr.qm"));
+    QFile::remove(placed);
+    QVERIFY(QFile::copy(QStringLiteral(":/i18n/tavorin-settings_de.qm"), placed));
+
+    const bool found = app()->loadTranslations(QLocale(QStringLiteral("fr_FR")));
+    const QString general = ConfigWidget().tabText(0);
+    QFile::remove(placed);
+    app()->loadTranslations(QLocale(QStringLiteral("de_DE")));
+
+    QVERIFY(found);
+    QCOMPARE(general, QStringLiteral("Allgemein"));
 }
 
 void TranslationsTest::qtOwnTexts()
