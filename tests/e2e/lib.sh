@@ -119,6 +119,13 @@ e2e_cleanup()
 # and the monitor whose log e2e_bus_messages reads.
 e2e_begin()
 {
+    local tool
+    for tool in Xvfb openbox wmctrl xdotool dbus-daemon dbus-monitor dbus-send import convert; do
+        command -v "$tool" >/dev/null \
+            || e2e_fail "$tool is missing: scripts/install-deps.sh installs it"
+    done
+    env --default-signal=INT true 2>/dev/null || e2e_fail "env lacks --default-signal (coreutils 8.31 or later)"
+
     W=${E2E_WORKDIR:-}
     if [[ -z $W ]]; then
         W=$(mktemp -d)
