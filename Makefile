@@ -35,7 +35,7 @@ test-asan: deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTAVORIN_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && \
-		ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1 \
+		ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:verify_asan_link_order=0 \
 		LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --output-on-failure -j $(JOBS) --timeout 600
