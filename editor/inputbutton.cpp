@@ -70,6 +70,7 @@ InputButton::InputButton(int key, int state, QWidget *parent, const char *name)
         keyState = state;
         m_holdsUnlabelledKey = true;
         setToolTip(tr("Key code %1, modifier state %2 (no label)").arg(key).arg(state));
+        updateDescription();
     }
     connect(this, &QPushButton::clicked, this, &InputButton::takeFocus);
 }
@@ -96,7 +97,28 @@ void InputButton::setText(int key, int state)
     if (m_holdsUnlabelledKey) {
         m_holdsUnlabelledKey = false;
         setToolTip(QString());
+        updateDescription();
     }
+}
+
+void InputButton::setPosition(const QString &position)
+{
+    m_position = position;
+    updateDescription();
+}
+
+// An empty button says which key it holds, since there is no label to read.
+void InputButton::updateDescription()
+{
+    if (!m_holdsUnlabelledKey)
+        setAccessibleDescription(m_position);
+    else if (m_position.isEmpty())
+        setAccessibleDescription(toolTip());
+    else
+        setAccessibleDescription(tr("%1: key code %2, modifier state %3 (no label)")
+                                     .arg(m_position)
+                                     .arg(keyCode)
+                                     .arg(keyState));
 }
 
 void InputButton::takeFocus()

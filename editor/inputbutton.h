@@ -34,6 +34,10 @@ public:
     // built from.
     bool hasKey() const { return changedFlag || m_holdsUnlabelledKey; }
 
+    // Where the button sits, for assistive technology ("key 2 of combination 3"): its
+    // accessible description. The accessible name stays the visible label.
+    void setPosition(const QString &position);
+
 protected Q_SLOTS:
     void takeFocus();
 
@@ -47,6 +51,9 @@ private:
     int keyState = 0;
 
     bool m_holdsUnlabelledKey = false;
+    QString m_position;
+
+    void updateDescription();
 };
 
 #endif // INPUTBUTTON_H

@@ -45,16 +45,19 @@ void KeyConfig::setup()
     keysLayout->setSpacing(6);
     column->addLayout(keysLayout);
     keysLayout->addWidget(new QLabel(tr("Key(s):"), this));
-    auto *more = new QPushButton(QStringLiteral(">>"), this);
-    keysLayout->addWidget(more);
-    connect(more, &QPushButton::clicked, this, &KeyConfig::addButton);
+    m_moreButton = new QPushButton(QStringLiteral(">>"), this);
+    keysLayout->addWidget(m_moreButton);
+    connect(m_moreButton, &QPushButton::clicked, this, &KeyConfig::addButton);
 
     auto *replacementRow = new QHBoxLayout;
     replacementRow->setContentsMargins(0, 0, 0, 0);
     replacementRow->setSpacing(column->spacing());
     column->addLayout(replacementRow);
-    replacementRow->addWidget(new QLabel(tr("Replacement:"), this));
+    auto *replacementLabel = new QLabel(tr("Replacement:"), this);
+    replacementRow->addWidget(replacementLabel);
     replacementEdit = new QLineEdit(this);
+    // The label names the field for assistive technology.
+    replacementLabel->setBuddy(replacementEdit);
     replacementRow->addWidget(replacementEdit);
 
     auto *deleteRow = new QHBoxLayout;
@@ -62,9 +65,9 @@ void KeyConfig::setup()
     deleteRow->setSpacing(column->spacing());
     column->addLayout(deleteRow);
     deleteRow->addStretch(1);
-    auto *deleteButton = new QPushButton(tr("delete"), this);
-    deleteRow->addWidget(deleteButton);
-    connect(deleteButton, &QPushButton::clicked, this, &KeyConfig::del);
+    m_deleteButton = new QPushButton(tr("delete"), this);
+    deleteRow->addWidget(m_deleteButton);
+    connect(m_deleteButton, &QPushButton::clicked, this, &KeyConfig::del);
 }
 
 // Capture buttons always go just before ">>": the label is at index 0.
@@ -72,6 +75,7 @@ void KeyConfig::insertButton(InputButton *button)
 {
     keysLayout->insertWidget(buttons.size() + 1, button);
     buttons.append(button);
+    updateDescriptions();
 }
 
 void KeyConfig::addButton()
@@ -80,11 +84,35 @@ void KeyConfig::addButton()
     keysLayout->insertWidget(buttons.size() + 1, button);
     button->show();
     buttons.append(button);
+    updateDescriptions();
 }
 
 void KeyConfig::del()
 {
     Q_EMIT deleteMe(this);
+}
+
+void KeyConfig::setNumber(int number)
+{
+    m_number = number;
+    updateDescriptions();
+}
+
+void KeyConfig::updateDescriptions()
+{
+    for (qsizetype i = 0; i < buttons.size(); ++i) {
+        buttons.at(i)->setPosition(m_number > 0
+                                       ? tr("key %1 of combination %2").arg(i + 1).arg(m_number)
+                                       : tr("key %1").arg(i + 1));
+    }
+    m_moreButton->setAccessibleDescription(m_number > 0
+                                               ? tr("adds a key to combination %1").arg(m_number)
+                                               : tr("adds a key to this combination"));
+    replacementEdit->setAccessibleDescription(
+        m_number > 0 ? tr("replacement text of combination %1").arg(m_number)
+                     : tr("replacement text of this combination"));
+    m_deleteButton->setAccessibleDescription(
+        m_number > 0 ? tr("deletes combination %1").arg(m_number) : tr("deletes this combination"));
 }
 
 void KeyConfig::setReplacement(const QString &text)

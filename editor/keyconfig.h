@@ -10,6 +10,7 @@ QT_BEGIN_NAMESPACE
 class QFrame;
 class QHBoxLayout;
 class QLineEdit;
+class QPushButton;
 QT_END_NAMESPACE
 
 class InputButton;
@@ -29,6 +30,9 @@ public:
                        const char *name = nullptr);
 
     void setReplacement(const QString &text);
+    // The combination's place in its list, counted from 1, for the accessible
+    // descriptions of its buttons ("key 2 of combination 3", "deletes combination 3").
+    void setNumber(int number);
     // This combination's part of the file, or a null string when it has no key to write
     // or no replacement text, so that it is left out of the file.
     QString xml() const;
@@ -48,11 +52,15 @@ private:
     friend class KeyConfigSetTest;
 
     void insertButton(InputButton *button);
+    void updateDescriptions();
 
     QHBoxLayout *keysLayout = nullptr; // label, capture buttons, ">>"
     QList<InputButton *> buttons; // in row order; not owning
     QLineEdit *replacementEdit = nullptr;
     QFrame *separator = nullptr;
+    QPushButton *m_moreButton = nullptr;
+    QPushButton *m_deleteButton = nullptr;
+    int m_number = 0; // 0 until the list numbers it
 };
 
 #endif // KEYCONFIG_H

@@ -70,6 +70,7 @@ void KeyConfigSet::add(KeyConfig *editor)
     connect(editor, &KeyConfig::deleteMe, this, &KeyConfigSet::del);
     containerLayout->insertWidget(configs.size(), editor);
     configs.append(editor);
+    editor->setNumber(int(configs.size()));
     editor->show();
     QTimer::singleShot(0, this, &KeyConfigSet::forceRepaint);
 }
@@ -77,6 +78,9 @@ void KeyConfigSet::add(KeyConfig *editor)
 void KeyConfigSet::del(KeyConfig *editor)
 {
     configs.removeAll(editor);
+    // The editors below the deleted one move up by one.
+    for (qsizetype i = 0; i < configs.size(); ++i)
+        configs.at(i)->setNumber(int(i + 1));
     if (!editor)
         return;
     // The editor's own "delete" button is still delivering the click that led here,

@@ -20,7 +20,13 @@ QPEApplication::QPEApplication(int &argc, char **argv, Type type)
     loadTranslations(QLocale());
 }
 
-bool QPEApplication::loadTranslations(const QLocale &locale)
+QString QPEApplication::translationsFolder()
+{
+    return QDir::cleanPath(applicationDirPath() + QLatin1Char('/')
+                           + QStringLiteral(TAVORIN_TRANSLATIONS_RELDIR));
+}
+
+bool QPEApplication::loadTranslations(const QLocale &locale, const QString &folder)
 {
     for (QTranslator *translator : std::as_const(m_translators)) {
         removeTranslator(translator);
@@ -42,10 +48,8 @@ bool QPEApplication::loadTranslations(const QLocale &locale)
         return false;
     };
 
-    const QString installed = QDir::cleanPath(applicationDirPath() + QLatin1Char('/')
-                                              + QStringLiteral(TAVORIN_TRANSLATIONS_RELDIR));
     const bool own =
-        install(QStringLiteral("tavorin-settings"), { installed, QStringLiteral(":/i18n") });
+        install(QStringLiteral("tavorin-settings"), { folder, QStringLiteral(":/i18n") });
     install(QStringLiteral("qtbase"), { QLibraryInfo::path(QLibraryInfo::TranslationsPath) });
     return own;
 }

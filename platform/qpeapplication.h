@@ -29,7 +29,10 @@ public:
     // The catalogue is looked for in the installed translations folder first, so that
     // an updated one there wins, then in the copy built into the program.
     // Returns whether this program's catalogue was found.
-    bool loadTranslations(const QLocale &locale);
+    bool loadTranslations(const QLocale &locale, const QString &folder = translationsFolder());
+
+    // <prefix>/share/tavorin-settings/translations for the program in <prefix>/bin.
+    static QString translationsFolder();
 
 private:
     Type m_type;

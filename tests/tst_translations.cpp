@@ -1,7 +1,6 @@
 #include "app/configwidget.h"
 #include "platform/qpeapplication.h"
 
-#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLibraryInfo>
@@ -9,6 +8,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QXmlStreamReader>
 
@@ -165,25 +165,20 @@ void TranslationsTest::germanLabels()
                         [](const QSpinBox *box) { return box->suffix() == u"ms"; }));
 }
 
-// The installed layout: <prefix>/bin/<program> reads <prefix>/share/tavorin-settings/
-// translations. A catalogue placed there (here the German one under a French name, so
-// that it differs from every built-in one) is found relative to the program and wins.
+// A catalogue in the installed translations folder (here the German one under a French
+// name, so that it differs from every built-in one) is found there and wins.
 void TranslationsTest::installedCatalogueWins()
 {
-    QDir folder(QCoreApplication::applicationDirPath()
-                + QStringLiteral("/../share/tavorin-settings/translations"));
-    QVERIFY(folder.mkpath(QStringLiteral(".")));
-    const QString placed = folder.filePath(QStringLiteral("tavorin-settings_fr.qm"));
-    QFile::remove(placed);
-    QVERIFY(QFile::copy(QStringLiteral(":/i18n/tavorin-settings_de.qm"), placed));
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    QVERIFY(QFile::copy(QStringLiteral(":/i18n/tavorin-settings_de.qm"),
+                        folder.filePath(QStringLiteral("tavorin-settings_fr.qm"))));
 
-    const bool found = app()->loadTranslations(QLocale(QStringLiteral("fr_FR")));
-    const QString general = ConfigWidget().tabText(0);
-    QFile::remove(placed);
-    app()->loadTranslations(QLocale(QStringLiteral("de_DE")));
-
-    QVERIFY(found);
-    QCOMPARE(general, QStringLiteral("Allgemein"));
+    QVERIFY(app()->loadTranslations(QLocale(QStringLiteral("fr_FR")), folder.path()));
+    QCOMPARE(ConfigWidget().tabText(0), QStringLiteral("Allgemein"));
+    QVERIFY(!app()->loadTranslations(QLocale(QStringLiteral("fr_FR"))));
+    QCOMPARE(ConfigWidget().tabText(0), QStringLiteral("General"));
+    QVERIFY(app()->loadTranslations(QLocale(QStringLiteral("de_DE"))));
 }
 
 void TranslationsTest::qtOwnTexts()

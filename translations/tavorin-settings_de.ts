@@ -11,6 +11,10 @@
         <source>Key code %1, modifier state %2 (no label)</source>
         <translation>Tastencode %1, Modifikatorstatus %2 (ohne Beschriftung)</translation>
     </message>
+    <message>
+        <source>%1: key code %2, modifier state %3 (no label)</source>
+        <translation>%1: Tastencode %2, Modifikatorstatus %3 (ohne Beschriftung)</translation>
+    </message>
 </context>
 <context>
     <name>KeyConfig</name>
@@ -25,6 +29,38 @@
     <message>
         <source>delete</source>
         <translation>löschen</translation>
+    </message>
+    <message>
+        <source>key %1 of combination %2</source>
+        <translation>Taste %1 von Kombination %2</translation>
+    </message>
+    <message>
+        <source>key %1</source>
+        <translation>Taste %1</translation>
+    </message>
+    <message>
+        <source>adds a key to combination %1</source>
+        <translation>fügt Kombination %1 eine Taste hinzu</translation>
+    </message>
+    <message>
+        <source>adds a key to this combination</source>
+        <translation>fügt dieser Kombination eine Taste hinzu</translation>
+    </message>
+    <message>
+        <source>replacement text of combination %1</source>
+        <translation>Ersetzungstext von Kombination %1</translation>
+    </message>
+    <message>
+        <source>replacement text of this combination</source>
+        <translation>Ersetzungstext dieser Kombination</translation>
+    </message>
+    <message>
+        <source>deletes combination %1</source>
+        <translation>löscht Kombination %1</translation>
+    </message>
+    <message>
+        <source>deletes this combination</source>
+        <translation>löscht diese Kombination</translation>
     </message>
 </context>
 <context>
