@@ -5,7 +5,7 @@
 # captures it, and closes the window as a user would. Nothing of the user's own
 # settings or display is touched.
 #
-# Usage: screenshot.sh <program> <output folder>
+# Usage: [SCREENSHOT_LANG=<locale>] [SCREENSHOT_SIZE=<w>x<h>] screenshot.sh <program> <output folder>
 # Writes <output folder>/screenshot-general.png and screenshot-keyboard.png.
 set -euo pipefail
 
@@ -63,8 +63,10 @@ export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data
 export XDG_RUNTIME_DIR=$work/run
 mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME/tavorin" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
-# English texts whatever the caller's locale.
-export LANG=C.UTF-8 LC_ALL=C.UTF-8 LANGUAGE=
+# English texts whatever the caller's locale, unless SCREENSHOT_LANG names another one
+# (SCREENSHOT_LANG=de_DE.UTF-8 for the German texts).
+# (bash itself may warn that the host lacks that locale; the program does not need it)
+{ export LANG=${SCREENSHOT_LANG:-C.UTF-8} LC_ALL=${SCREENSHOT_LANG:-C.UTF-8} LANGUAGE=; } 2>/dev/null
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY
 tab=$'\t'
 cat >"$XDG_DATA_HOME/tavorin/hardware-keyboard.xml" <<EOF
