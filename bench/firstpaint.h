@@ -38,7 +38,8 @@ protected:
                             static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec,
                             peakKb());
                 std::fflush(stdout);
-                QCoreApplication::quit();
+                // exit(), not quit(): quit() would close the window first, and closing saves.
+                QCoreApplication::exit(0);
             });
         }
         return QObject::eventFilter(watched, event);

@@ -72,7 +72,13 @@ void KeyConfigSet::add(KeyConfig *editor)
     configs.append(editor);
     editor->setNumber(int(configs.size()));
     editor->show();
-    QTimer::singleShot(0, this, &KeyConfigSet::forceRepaint);
+    // One repaint covers every insertion made before the event loop runs again, so a
+    // list built from n combinations queues one call, not n: n queued calls cost a
+    // repaint each and made every event posted meanwhile scan a queue growing with n.
+    if (!m_repaintPending) {
+        m_repaintPending = true;
+        QTimer::singleShot(0, this, &KeyConfigSet::forceRepaint);
+    }
 }
 
 void KeyConfigSet::del(KeyConfig *editor)
@@ -92,6 +98,7 @@ void KeyConfigSet::del(KeyConfig *editor)
 
 void KeyConfigSet::forceRepaint()
 {
+    m_repaintPending = false;
     container->update(); // the whole contents, wherever they are scrolled to
     scrollView->update();
     if (QScrollBar *bar = scrollView->horizontalScrollBar())

@@ -47,6 +47,8 @@ private:
     QVBoxLayout *containerLayout = nullptr; // the editors, then a stretch
     QList<KeyConfig *> configs; // in screen order; not owning
     QScrollArea *scrollView = nullptr;
+
+    bool m_repaintPending = false; // a forceRepaint() is queued
 };
 
 #endif // KEYCONFIGSET_H
