@@ -40,6 +40,15 @@ test-asan: deps
 		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --output-on-failure -j $(JOBS) --timeout 600
 
+# Four tables: time to window and peak memory next to a bare Qt program (on a private
+# Xvfb and session bus), the reader next to a bare XML pass, and the save's growth.
+# Its own optimised build; BENCH_ROUNDS runs of each program (at least 10).
+BENCH_BUILD  ?= build-bench
+BENCH_ROUNDS ?= 15
+bench: deps
+	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBENCH_ROUNDS=$(BENCH_ROUNDS)
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target run_benchmarks
+
 # The Debian package, in $(BUILD): tavorin-settings_<version>_<arch>.deb.
 package: build
 	cd $(BUILD) && cpack -G DEB

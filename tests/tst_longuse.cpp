@@ -17,20 +17,6 @@
 
 namespace {
 
-// Builds with AddressSanitizer run every row with a quarter of the combinations, so the
-// sanitizer run stays within minutes; the ways of adding and deleting are the same.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr int countDivisor = 4;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr int countDivisor = 4;
-#else
-constexpr int countDivisor = 1;
-#endif
-#else
-constexpr int countDivisor = 1;
-#endif
-
 // One key press as Qt delivers it and as the key mapping file must hold it.
 struct Press
 {
@@ -135,7 +121,6 @@ void LongUseTest::addCaptureWriteDelete()
     QFETCH(int, count);
     QFETCH(int, kept);
     QFETCH(QString, which);
-    count /= countDivisor;
 
     // GIVEN a shown list with its one empty combination
     KeyConfigSet set;
