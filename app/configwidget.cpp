@@ -18,6 +18,8 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include <limits>
+
 namespace {
 
 const char *const channel = "Tavorin/Private";
@@ -65,6 +67,8 @@ ConfigWidget::ConfigWidget(QWidget *parent, const char *name)
     QHBoxLayout *symbolsRow = addRow(generalLayout, 6);
     symbolsRow->addWidget(new QLabel(QTabWidget::tr("Virtual keyboard:"), general));
     symbolsEdit = new QLineEdit(general);
+    // Not cut at the line edit's default 32767 characters: what is stored comes back whole.
+    symbolsEdit->setMaxLength(std::numeric_limits<int>::max());
     symbolsRow->addWidget(symbolsEdit);
 
     QHBoxLayout *fontRow = addRow(generalLayout, 6);

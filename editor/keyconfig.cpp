@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <limits>
+
 KeyConfig::KeyConfig(QWidget *parent, const char *name)
     : QWidget(parent)
 {
@@ -56,6 +58,9 @@ void KeyConfig::setup()
     auto *replacementLabel = new QLabel(tr("Replacement:"), this);
     replacementRow->addWidget(replacementLabel);
     replacementEdit = new QLineEdit(this);
+    // A line edit cuts its text at 32767 characters by default; a longer text read
+    // from the file must be written back whole.
+    replacementEdit->setMaxLength(std::numeric_limits<int>::max());
     // The label names the field for assistive technology.
     replacementLabel->setBuddy(replacementEdit);
     replacementRow->addWidget(replacementEdit);
@@ -122,21 +127,23 @@ void KeyConfig::setReplacement(const QString &text)
 
 QString KeyConfig::xml() const
 {
-    // Blanks count as text: only an empty replacement leaves the combination out.
-    const QString replacement = replacementEdit->text();
-    if (replacement.isEmpty())
-        return QString();
-
-    QString fragment = KeyMapFormat::combinationStart();
-    bool hasKey = false;
+    QList<XmlParser::Key> keys;
+    keys.reserve(buttons.size());
     for (const InputButton *button : buttons) {
-        if (!button->hasKey())
-            continue;
-        fragment += KeyMapFormat::keyLine(button->key(), button->state());
-        hasKey = true;
+        if (button->hasKey()) // buttons never set are skipped
+            keys.append(XmlParser::Key(button->key(), button->state()));
     }
-    if (!hasKey)
+    return xml(keys, replacementEdit->text());
+}
+
+QString KeyConfig::xml(const QList<XmlParser::Key> &keys, const QString &replacement)
+{
+    // Blanks count as text: only an empty replacement leaves the combination out.
+    if (keys.isEmpty() || replacement.isEmpty())
         return QString();
+    QString fragment = KeyMapFormat::combinationStart();
+    for (const XmlParser::Key &key : keys)
+        fragment += KeyMapFormat::keyLine(key.key(), key.state());
     fragment += KeyMapFormat::replacementLine(replacement);
     fragment += KeyMapFormat::combinationEnd();
     return fragment;

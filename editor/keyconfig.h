@@ -36,6 +36,9 @@ public:
     // This combination's part of the file, or a null string when it has no key to write
     // or no replacement text, so that it is left out of the file.
     QString xml() const;
+    // The part of the file for these keys and this text, by the same rule as xml():
+    // a null string without a key or without text.
+    static QString xml(const QList<XmlParser::Key> &keys, const QString &replacement);
 
 Q_SIGNALS:
     void deleteMe(KeyConfig *config);

@@ -25,8 +25,42 @@ KeyConfigSet::KeyConfigSet(const QList<XmlParser::KeyConfig> &list, QWidget *par
     if (name)
         setObjectName(QString::fromLatin1(name));
     setup();
-    for (const XmlParser::KeyConfig &config : list)
-        add(config.replacement(), config.items());
+    m_unbuilt = list;
+    buildMore();
+}
+
+namespace {
+// More than fill the tallest screen; each editor costs about a tenth of a millisecond.
+constexpr qsizetype firstBatch = 40;
+constexpr qsizetype laterBatch = 100;
+} // namespace
+
+void KeyConfigSet::buildMore()
+{
+    const qsizetype batch = m_nextUnbuilt == 0 ? firstBatch : laterBatch;
+    buildUpTo(m_nextUnbuilt + batch);
+    if (m_nextUnbuilt < m_unbuilt.size())
+        QTimer::singleShot(0, this, &KeyConfigSet::buildMore);
+}
+
+void KeyConfigSet::buildAll()
+{
+    buildUpTo(m_unbuilt.size());
+}
+
+void KeyConfigSet::buildUpTo(qsizetype end)
+{
+    end = qMin(end, m_unbuilt.size());
+    // Showing an editor in a visible list lays out the whole list again at once; with
+    // the layout off while a batch is added, it is laid out once, from the event loop.
+    containerLayout->setEnabled(false);
+    for (; m_nextUnbuilt < end; ++m_nextUnbuilt)
+        add(m_unbuilt.at(m_nextUnbuilt).replacement(), m_unbuilt.at(m_nextUnbuilt).items());
+    containerLayout->setEnabled(true);
+    if (m_nextUnbuilt == m_unbuilt.size()) {
+        m_unbuilt.clear();
+        m_nextUnbuilt = 0;
+    }
 }
 
 void KeyConfigSet::setup()
@@ -55,6 +89,7 @@ void KeyConfigSet::setup()
 
 void KeyConfigSet::add()
 {
+    buildAll(); // a new combination goes below every one read from the file
     add(new KeyConfig(container));
 }
 
@@ -112,10 +147,13 @@ QString KeyConfigSet::xml() const
     QString document;
     // Room for typical combinations up front; append grows geometrically beyond that,
     // so the time stays linear in the number of combinations.
-    document.reserve(64 + configs.size() * 128);
+    document.reserve(64 + (configs.size() + m_unbuilt.size() - m_nextUnbuilt) * 128);
     document += KeyMapFormat::documentStart();
     for (const KeyConfig *config : configs)
         document += config->xml();
+    // Combinations not shown yet are written as they were read.
+    for (qsizetype i = m_nextUnbuilt; i < m_unbuilt.size(); ++i)
+        document += KeyConfig::xml(m_unbuilt.at(i).items(), m_unbuilt.at(i).replacement());
     document += KeyMapFormat::documentEnd();
     return document;
 }

@@ -49,6 +49,14 @@ private:
     QScrollArea *scrollView = nullptr;
 
     bool m_repaintPending = false; // a forceRepaint() is queued
+
+    // Parsed combinations whose editors are not built yet: a long list shows its first
+    // editors at once and builds the rest from the event loop, a batch at a time.
+    void buildMore();
+    void buildAll();
+    void buildUpTo(qsizetype end);
+    QList<XmlParser::KeyConfig> m_unbuilt;
+    qsizetype m_nextUnbuilt = 0;
 };
 
 #endif // KEYCONFIGSET_H

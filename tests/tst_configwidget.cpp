@@ -36,6 +36,7 @@ private Q_SLOTS:
     void closeRewritesFileBeforeReread_data();
     void closeRewritesFileBeforeReread();
     void unwritableFileSaysUpsAndClosesAnyway();
+    void longTextsComeBackWhole();
 
 private:
     struct Sent
@@ -343,6 +344,28 @@ void ConfigWidgetTest::unwritableFileSaysUpsAndClosesAnyway()
     QCOMPARE(m_sent.size(), 3);
     QCOMPARE(m_sent[2].message, QStringLiteral("enable()"));
     QVERIFY(QFile::exists(storePath()));
+}
+
+void ConfigWidgetTest::longTextsComeBackWhole()
+{
+    // Longer than a line edit holds by default (32767 characters).
+    const QString replacement = QString(40000, QLatin1Char('r')) + QStringLiteral("end");
+    const QString longSymbols = QString(40000, QLatin1Char('s')) + QStringLiteral("end");
+    const QByteArray file =
+        "<hardware-keyboard>\n\t<key-config>\n\t\t<key keycode=\"81\" state=\"0\"/>\n"
+        "\t\t<replacement text=\""
+        + replacement.toUtf8()
+        + "\"/>\n\t</key-config>\n"
+          "</hardware-keyboard>";
+    writeMapping(file);
+    {
+        ConfigWidget w;
+        symbols(w)->setText(longSymbols);
+        closeWindow(w);
+    }
+    QCOMPARE(read(mappingPath()), file);
+    ConfigWidget again;
+    QCOMPARE(symbols(again)->text(), longSymbols);
 }
 
 QTEST_MAIN(ConfigWidgetTest)
