@@ -86,10 +86,8 @@ void KeyConfig::insertButton(InputButton *button)
 void KeyConfig::addButton()
 {
     auto *button = new InputButton(this);
-    keysLayout->insertWidget(buttons.size() + 1, button);
+    insertButton(button);
     button->show();
-    buttons.append(button);
-    updateDescriptions();
 }
 
 void KeyConfig::del()
