@@ -8,8 +8,10 @@
 #include "platform/global.h"
 #include "platform/logging.h"
 #include "platform/qcopenvelope.h"
+#include "platform/unixsignalwatcher.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -18,6 +20,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include <csignal>
 #include <limits>
 
 namespace {
@@ -119,6 +122,20 @@ ConfigWidget::ConfigWidget(QWidget *parent, const char *name)
 void ConfigWidget::switchInputMethodOn()
 {
     sendToInputMethod("enable()");
+}
+
+void ConfigWidget::switchInputMethodOnAtEveryEnd(QCoreApplication *app)
+{
+    // A write beyond a file-size limit then fails like any other write (the old file is
+    // kept, the close goes on) instead of killing the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+
+    XmlParser::setBeforeExit(&ConfigWidget::switchInputMethodOn);
+    auto *termination = new UnixSignalWatcher({ SIGTERM, SIGINT, SIGHUP }, app);
+    QObject::connect(termination, &UnixSignalWatcher::received, app, [](int signalNumber) {
+        switchInputMethodOn();
+        QCoreApplication::exit(128 + signalNumber);
+    });
 }
 
 void ConfigWidget::loadKeyMappings()

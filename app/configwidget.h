@@ -4,6 +4,7 @@
 #include <QTabWidget>
 
 QT_BEGIN_NAMESPACE
+class QCoreApplication;
 class QCloseEvent;
 class QLineEdit;
 class QSpinBox;
@@ -27,6 +28,10 @@ public:
     // Tells the input method to switch itself on again: at close, and on every other
     // way the program ends once it has been told to switch off.
     static void switchInputMethodOn();
+    // Makes the other ways the program can end switch the input method on too: a
+    // termination signal (SIGTERM, SIGINT, SIGHUP), which ends the event loop of app
+    // without saving anything, and an unknown element in the key mapping file.
+    static void switchInputMethodOnAtEveryEnd(QCoreApplication *app);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -4,25 +4,12 @@
 #include "firstpaint.h"
 
 #include "app/configwidget.h"
-#include "mapping/xmlparser.h"
 #include "platform/qpeapplication.h"
-#include "platform/unixsignalwatcher.h"
-
-#include <csignal>
 
 int main(int argc, char **argv)
 {
-    std::signal(SIGXFSZ, SIG_IGN);
-
     QPEApplication app(argc, argv, QPEApplication::GuiClient);
-
-    XmlParser::setBeforeExit(&ConfigWidget::switchInputMethodOn);
-    UnixSignalWatcher termination({ SIGTERM, SIGINT, SIGHUP });
-    QObject::connect(&termination, &UnixSignalWatcher::received, &app, [](int signalNumber) {
-        ConfigWidget::switchInputMethodOn();
-        QCoreApplication::exit(128 + signalNumber);
-    });
-
+    ConfigWidget::switchInputMethodOnAtEveryEnd(&app);
     ConfigWidget window(nullptr, nullptr);
     new FirstPaintProbe(&window);
     app.showMainWidget(&window, false);

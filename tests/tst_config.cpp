@@ -1,5 +1,6 @@
 #include "platform/config.h"
 #include "platform/global.h"
+#include "storefile.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -20,31 +21,7 @@ private Q_SLOTS:
     void writesReachTheFileOnlyOnRelease();
     void groupsAreSeparate();
     void applicationFileNameIsStableAndCreatesFolder();
-
-private:
-    QString storePath() const;
-    void writeRaw(const QByteArray &ini);
 };
-
-QString ConfigTest::storePath() const
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-        + QStringLiteral("/Tavorin.conf");
-}
-
-void ConfigTest::writeRaw(const QByteArray &ini)
-{
-    QDir().mkpath(QFileInfo(storePath()).absolutePath());
-    QFile file(storePath());
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(ini);
-    file.flush();
-    // The store recognises a changed file by its time and size; two rewrites of
-    // the same size within a millisecond would look unchanged.
-    static int rewrites = 0;
-    QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(++rewrites),
-                             QFileDevice::FileModificationTime));
-}
 
 void ConfigTest::init()
 {
@@ -79,7 +56,7 @@ void ConfigTest::numbers()
 {
     QFETCH(QByteArray, stored);
     QFETCH(int, expected);
-    writeRaw("[Tavorin]\nfontSize=" + stored + "\n");
+    writeStore("[Tavorin]\nfontSize=" + stored + "\n");
     Config config(QStringLiteral("Tavorin"), Config::User);
     config.setGroup(QStringLiteral("Tavorin"));
     QCOMPARE(config.readNumEntry(QStringLiteral("fontSize"), 99), expected);

@@ -3,6 +3,7 @@
 #include "editor/keyconfigset.h"
 #include "platform/config.h"
 #include "platform/qcopenvelope.h"
+#include "storefile.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -46,7 +47,6 @@ private:
         QByteArray store; // the settings file's content at that moment
         QByteArray mapping; // the key mapping file's content at that moment
     };
-    static QString storePath();
     static QString mappingPath();
     static QByteArray read(const QString &path);
     static void writeMapping(const QByteArray &content);
@@ -55,40 +55,12 @@ private:
         return w.keyConfigSet->findChildren<KeyConfig *>().size();
     }
     void closeWindow(ConfigWidget &w);
-    static QByteArray storeContent();
-    static void writeStore(const QByteArray &ini);
     static QLineEdit *symbols(ConfigWidget &w) { return w.symbolsEdit; }
     static QSpinBox *fontSize(ConfigWidget &w) { return w.fontSizeBox; }
     static QSpinBox *delay(ConfigWidget &w) { return w.delayBox; }
 
     QList<Sent> m_sent;
 };
-
-QString ConfigWidgetTest::storePath()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-        + QStringLiteral("/Tavorin.conf");
-}
-
-QByteArray ConfigWidgetTest::storeContent()
-{
-    QFile file(storePath());
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void ConfigWidgetTest::writeStore(const QByteArray &ini)
-{
-    QDir().mkpath(QFileInfo(storePath()).absolutePath());
-    QFile file(storePath());
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(ini);
-    file.flush();
-    // The store recognises a changed file by its time and size; two rewrites of
-    // the same size within a millisecond would look unchanged.
-    static int rewrites = 0;
-    QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(++rewrites),
-                             QFileDevice::FileModificationTime));
-}
 
 QString ConfigWidgetTest::mappingPath()
 {
@@ -127,7 +99,7 @@ void ConfigWidgetTest::init()
         int spinBoxes = 0;
         for (QWidget *w : QApplication::allWidgets())
             spinBoxes += qobject_cast<QSpinBox *>(w) != nullptr;
-        m_sent.append({ message, spinBoxes, storeContent(), read(mappingPath()) });
+        m_sent.append({ message, spinBoxes, read(storePath()), read(mappingPath()) });
     });
 }
 
@@ -209,7 +181,7 @@ void ConfigWidgetTest::disableGoesOutBeforeAnyPage()
 void ConfigWidgetTest::closeSendsRereadThenEnableBeforeCommitting()
 {
     writeStore("[Tavorin]\nfontSize=20\n");
-    const QByteArray before = storeContent();
+    const QByteArray before = read(storePath());
     {
         ConfigWidget w;
         fontSize(w)->setValue(30);
