@@ -30,9 +30,11 @@ KeyConfigSet::KeyConfigSet(const QList<XmlParser::KeyConfig> &list, QWidget *par
 }
 
 namespace {
-// More than fill the tallest screen; each editor costs about a tenth of a millisecond.
+// The first batch more than fills the tallest screen; each editor costs about a tenth of
+// a millisecond. Later batches are small, so that neither the window's first paint nor
+// the user's input waits long for one.
 constexpr qsizetype firstBatch = 40;
-constexpr qsizetype laterBatch = 100;
+constexpr qsizetype laterBatch = 25;
 } // namespace
 
 void KeyConfigSet::buildMore()
