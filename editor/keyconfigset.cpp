@@ -26,7 +26,13 @@ KeyConfigSet::KeyConfigSet(const QList<XmlParser::KeyConfig> &list, QWidget *par
         setObjectName(QString::fromLatin1(name));
     setup();
     m_unbuilt = list;
+    // Shown now, an editor would be styled and measured at once; while the window is
+    // being built, that is left until the list is first shown, so that it does not
+    // slow the window's start. The editors built later from the event loop are shown
+    // at once, so they are ready before the user opens the page.
+    m_showWithList = true;
     buildMore();
+    m_showWithList = false;
 }
 
 namespace {
@@ -108,7 +114,8 @@ void KeyConfigSet::add(KeyConfig *editor)
     containerLayout->insertWidget(configs.size(), editor);
     configs.append(editor);
     editor->setNumber(int(configs.size()));
-    editor->show();
+    if (!m_showWithList)
+        editor->show();
     // One repaint covers every insertion made before the event loop runs again, so a
     // list built from n combinations queues one call, not n: n queued calls cost a
     // repaint each and made every event posted meanwhile scan a queue growing with n.

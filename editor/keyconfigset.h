@@ -56,6 +56,7 @@ private:
     void buildAll();
     void buildUpTo(qsizetype end);
     QList<XmlParser::KeyConfig> m_unbuilt;
+    bool m_showWithList = false; // editors are shown when the list is, not one by one
     qsizetype m_nextUnbuilt = 0;
 };
 
