@@ -72,4 +72,4 @@ fuzz: deps
 		-artifact_prefix=fuzz/findings/ -print_final_stats=1
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
