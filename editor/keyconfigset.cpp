@@ -18,6 +18,14 @@ KeyConfigSet::KeyConfigSet(QWidget *parent, const char *name)
     add();
 }
 
+namespace {
+// The first batch more than fills the tallest screen; each editor costs about a tenth of
+// a millisecond. Later batches are small, so that neither the window's first paint nor
+// the user's input waits long for one.
+constexpr qsizetype firstBatch = 40;
+constexpr qsizetype laterBatch = 25;
+} // namespace
+
 KeyConfigSet::KeyConfigSet(const QList<XmlParser::KeyConfig> &list, QWidget *parent,
                            const char *name)
     : QWidget(parent)
@@ -31,44 +39,22 @@ KeyConfigSet::KeyConfigSet(const QList<XmlParser::KeyConfig> &list, QWidget *par
     // slow the window's start. The editors built later from the event loop are shown
     // at once, so they are ready before the user opens the page.
     m_showWithList = true;
-    buildMore();
+    build(firstBatch);
     m_showWithList = false;
 }
 
-namespace {
-// The first batch more than fills the tallest screen; each editor costs about a tenth of
-// a millisecond. Later batches are small, so that neither the window's first paint nor
-// the user's input waits long for one.
-constexpr qsizetype firstBatch = 40;
-constexpr qsizetype laterBatch = 25;
-} // namespace
-
-void KeyConfigSet::buildMore()
+void KeyConfigSet::build(qsizetype count)
 {
-    const qsizetype batch = m_nextUnbuilt == 0 ? firstBatch : laterBatch;
-    buildUpTo(m_nextUnbuilt + batch);
-    if (m_nextUnbuilt < m_unbuilt.size())
-        QTimer::singleShot(0, this, &KeyConfigSet::buildMore);
-}
-
-void KeyConfigSet::buildAll()
-{
-    buildUpTo(m_unbuilt.size());
-}
-
-void KeyConfigSet::buildUpTo(qsizetype end)
-{
-    end = qMin(end, m_unbuilt.size());
     // Showing an editor in a visible list lays out the whole list again at once; with
     // the layout off while a batch is added, it is laid out once, from the event loop.
     containerLayout->setEnabled(false);
-    for (; m_nextUnbuilt < end; ++m_nextUnbuilt)
-        add(m_unbuilt.at(m_nextUnbuilt).replacement(), m_unbuilt.at(m_nextUnbuilt).items());
-    containerLayout->setEnabled(true);
-    if (m_nextUnbuilt == m_unbuilt.size()) {
-        m_unbuilt.clear();
-        m_nextUnbuilt = 0;
+    for (; count > 0 && !m_unbuilt.isEmpty(); --count) {
+        const XmlParser::KeyConfig config = m_unbuilt.takeFirst();
+        add(config.replacement(), config.items());
     }
+    containerLayout->setEnabled(true);
+    if (!m_unbuilt.isEmpty())
+        QTimer::singleShot(0, this, [this] { build(laterBatch); });
 }
 
 void KeyConfigSet::setup()
@@ -97,7 +83,7 @@ void KeyConfigSet::setup()
 
 void KeyConfigSet::add()
 {
-    buildAll(); // a new combination goes below every one read from the file
+    build(m_unbuilt.size()); // a new combination goes below every one read from the file
     add(new KeyConfig(container));
 }
 
@@ -156,13 +142,13 @@ QString KeyConfigSet::xml() const
     QString document;
     // Room for typical combinations up front; append grows geometrically beyond that,
     // so the time stays linear in the number of combinations.
-    document.reserve(64 + (configs.size() + m_unbuilt.size() - m_nextUnbuilt) * 128);
+    document.reserve(64 + (configs.size() + m_unbuilt.size()) * 128);
     document += KeyMapFormat::documentStart();
     for (const KeyConfig *config : configs)
         document += config->xml();
     // Combinations not shown yet are written as they were read.
-    for (qsizetype i = m_nextUnbuilt; i < m_unbuilt.size(); ++i)
-        document += KeyConfig::xml(m_unbuilt.at(i).items(), m_unbuilt.at(i).replacement());
+    for (const XmlParser::KeyConfig &config : m_unbuilt)
+        document += KeyConfig::xml(config.items(), config.replacement());
     document += KeyMapFormat::documentEnd();
     return document;
 }

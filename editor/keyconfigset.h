@@ -52,12 +52,9 @@ private:
 
     // Parsed combinations whose editors are not built yet: a long list shows its first
     // editors at once and builds the rest from the event loop, a batch at a time.
-    void buildMore();
-    void buildAll();
-    void buildUpTo(qsizetype end);
+    void build(qsizetype count);
     QList<XmlParser::KeyConfig> m_unbuilt;
     bool m_showWithList = false; // editors are shown when the list is, not one by one
-    qsizetype m_nextUnbuilt = 0;
 };
 
 #endif // KEYCONFIGSET_H
