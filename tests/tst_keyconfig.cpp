@@ -1,6 +1,7 @@
 #include "editor/keyconfig.h"
 
 #include "editor/inputbutton.h"
+#include "findbutton.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -11,16 +12,6 @@
 #include <memory>
 
 namespace {
-
-QPushButton *findButton(QWidget *parent, const QString &text)
-{
-    const auto children = parent->findChildren<QPushButton *>();
-    for (QPushButton *button : children) {
-        if (button->text() == text)
-            return button;
-    }
-    return nullptr;
-}
 
 // "81/8" -> XmlParser::Key(81, 8)
 XmlParser::Key parseKey(const QString &token)

@@ -2,6 +2,7 @@
 
 #include "editor/inputbutton.h"
 #include "editor/keyconfig.h"
+#include "findbutton.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
@@ -19,16 +20,6 @@ namespace {
 
 const QString documentStart = QStringLiteral("<hardware-keyboard>\n");
 const QString documentEnd = QStringLiteral("</hardware-keyboard>");
-
-QPushButton *findButton(QWidget *parent, const QString &text)
-{
-    const auto children = parent->findChildren<QPushButton *>();
-    for (QPushButton *button : children) {
-        if (button->text() == text)
-            return button;
-    }
-    return nullptr;
-}
 
 XmlParser::KeyConfig combination(const QString &replacement, const QList<int> &keyCodes)
 {

@@ -5,6 +5,7 @@
 #include "editor/inputbutton.h"
 #include "editor/keyconfig.h"
 #include "editor/keyconfigset.h"
+#include "findbutton.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -45,16 +46,6 @@ struct Expected
     QString text; // as typed
     QString written; // as it appears in the attribute
 };
-
-QPushButton *findButton(const QWidget *parent, const QString &text)
-{
-    const auto children = parent->findChildren<QPushButton *>();
-    for (QPushButton *button : children) {
-        if (button->text() == text)
-            return button;
-    }
-    return nullptr;
-}
 
 QString document(const std::deque<Expected> &live)
 {
