@@ -12,7 +12,6 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -143,10 +142,26 @@ void ConfigWidget::loadKeyMappings()
     QWidget *page = m_keyboardLayout->parentWidget();
     const QString path = keyMappingPath();
     XmlParser parser;
+    parser.setLimits(KeyMapFile::maxFileSize, KeyMapFile::maxCombinations);
     const std::unique_ptr<XmlParser::Keyboard> keyboard = parser.parse(path);
+    m_loadedFingerprint = parser.fingerprint();
+    if (parser.fileStatus() == KeyMapFile::Status::TooLarge) {
+        // Neither loaded nor replaced; the General tab and the messages work as usual.
+        qCWarning(lcApp, "%s is too large to edit here (%s); it is left as it is", qPrintable(path),
+                  qPrintable(parser.errorString()));
+        m_keyboardLayout->addWidget(new QLabel(
+            QTabWidget::tr("The key mapping file is too large to edit here and is left as it is."),
+            page));
+        m_keyboardLayout->addStretch(1);
+        return;
+    }
     if (keyboard) {
         keyConfigSet = new KeyConfigSet(keyboard->items(), page);
-        if (!parser.isComplete()) {
+        if (parser.fileStatus() == KeyMapFile::Status::NotRegular) {
+            // Never opened; the save step will not replace it either.
+            qCWarning(lcApp, "%s is neither read nor replaced (%s)", qPrintable(path),
+                      qPrintable(parser.errorString()));
+        } else if (!parser.isComplete()) {
             m_backupBeforeSave = true;
             qCWarning(lcApp, "%s could not be read to its end (%s); showing what was read",
                       qPrintable(path), qPrintable(parser.errorString()));
@@ -160,18 +175,33 @@ void ConfigWidget::loadKeyMappings()
 void ConfigWidget::saveKeyMappings()
 {
     const QString path = keyMappingPath();
+    if (!keyConfigSet) {
+        qCDebug(lcApp, "%s is left as it is: too large to edit here", qPrintable(path));
+        return;
+    }
     QString error;
+    // Another program may have changed the file since it was read: its content would be
+    // lost with the rest of a file read only in part.
+    const KeyMapFile::Contents current = KeyMapFile::read(path);
+    const bool changed =
+        current.status != KeyMapFile::Status::Missing && current.fingerprint != m_loadedFingerprint;
     // A file shown only in part would lose the rest when replaced: keep it whole
     // beside the new one first, and keep it in place if that is not possible.
-    if (m_backupBeforeSave && QFileInfo::exists(path)) {
+    if ((m_backupBeforeSave || changed) && current.status != KeyMapFile::Status::Missing) {
         if (!KeyMapFile::keepBackup(path, &error)) {
             qCDebug(lcApp, "Ups!");
             qCWarning(lcApp, "%s was not replaced: no backup could be made (%s)", qPrintable(path),
                       qPrintable(error));
             return;
         }
-        qCWarning(lcApp, "%s could not be read to its end; its original content is kept in %s",
-                  qPrintable(path), qPrintable(KeyMapFile::backupPath(path)));
+        if (changed)
+            qCWarning(lcApp,
+                      "%s was changed by another program since it was read; its content is "
+                      "kept in %s",
+                      qPrintable(path), qPrintable(KeyMapFile::backupPath(path)));
+        else
+            qCWarning(lcApp, "%s could not be read to its end; its original content is kept in %s",
+                      qPrintable(path), qPrintable(KeyMapFile::backupPath(path)));
     }
     if (!KeyMapFile::write(path, KeyMapFormat::encode(keyConfigSet->xml()), &error)) {
         qCDebug(lcApp, "Ups!");

@@ -44,12 +44,15 @@ private:
 
     QLineEdit *symbolsEdit = nullptr;
     QSpinBox *fontSizeBox = nullptr;
-    KeyConfigSet *keyConfigSet = nullptr;
+    KeyConfigSet *keyConfigSet = nullptr; // stays null for a file too large to edit
     QSpinBox *delayBox = nullptr;
 
     QVBoxLayout *m_keyboardLayout = nullptr; // the Physical Keyboard page's column
     // The key mapping file was not read to its end: keep a copy before replacing it.
     bool m_backupBeforeSave = false;
+    // The key mapping file as it was read (KeyMapFile::read), empty when there was none:
+    // a different one at close is kept as a copy before it is replaced.
+    QByteArray m_loadedFingerprint;
 };
 
 #endif // CONFIGWIDGET_H

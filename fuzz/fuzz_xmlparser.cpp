@@ -3,8 +3,6 @@
 #include "mapping/keymapformat.h"
 #include "mapping/xmlparser.h"
 
-#include <QBuffer>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -24,15 +22,6 @@ protected:
         stop();
     }
 };
-
-std::unique_ptr<XmlParser::Keyboard> readBytes(FuzzParser &parser, const QByteArray &bytes)
-{
-    QBuffer buffer;
-    buffer.setData(bytes);
-    if (!buffer.open(QIODevice::ReadOnly))
-        std::abort();
-    return parser.read(&buffer);
-}
 
 QString write(const XmlParser::Keyboard &keyboard)
 {
@@ -61,12 +50,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     FuzzParser parser;
     const auto keyboard =
-        readBytes(parser, QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
+        parser.read(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
     check(keyboard != nullptr, "no model");
     check(parser.isComplete() == parser.errorString().isEmpty(), "error string");
 
     FuzzParser again;
-    const auto reread = readBytes(again, KeyMapFormat::encode(write(*keyboard)));
+    const auto reread = again.read(KeyMapFormat::encode(write(*keyboard)));
     check(reread != nullptr && again.isComplete() && !again.sawUnknown, "written file unreadable");
     check(reread->items().size() == keyboard->items().size(), "number of combinations");
     for (qsizetype i = 0; i < keyboard->items().size(); ++i) {

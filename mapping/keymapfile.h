@@ -4,19 +4,53 @@
 #include <QByteArray>
 #include <QString>
 
-// Replacing the key mapping file without ever leaving it half-written.
+// Reading and replacing the key mapping file without ever blocking on it, leaving it
+// half-written, or touching anything that is not a regular file.
 namespace KeyMapFile {
 
+// The largest key mapping file the editor edits. A larger one is neither loaded nor
+// replaced: 16 MiB hold some 120,000 combinations as the program writes them, and the
+// editor keeps its memory and its close time bounded up to 50,000.
+constexpr qint64 maxFileSize = 16 * 1024 * 1024;
+constexpr int maxCombinations = 50000;
+
+enum class Status {
+    Read, // a regular file, read whole
+    Missing, // nothing at the path, or a link to nothing
+    NotRegular, // a FIFO, device, socket or folder: never opened
+    TooLarge, // a regular file larger than the limit: not read
+    Unreadable, // a regular file that could not be opened or read
+};
+
+struct Contents
+{
+    Status status = Status::Missing;
+    QByteArray bytes; // the whole file when status is Read
+    // Size, modification time and a hash of the bytes; empty unless status is Read.
+    // Two reads give the same fingerprint only when the file did not change between them.
+    QByteArray fingerprint;
+    QString errorString; // why the status is not Read
+};
+
+// Reads the file at path, after following links, if it is a regular file of at most
+// maxSize bytes. Anything else is never opened, so nothing can block here.
+Contents read(const QString &path, qint64 maxSize = maxFileSize);
+
+// What is at path after following links when it is not a regular file ("a FIFO", "a
+// character device", "a folder", ...); empty for a regular file or nothing at all.
+QString nonRegularKind(const QString &path);
+
 // Writes content to a temporary file beside path and puts it in place only once
-// every byte is written and on disk; the file keeps its permissions. On failure the
-// file at path is left exactly as it was and errorString says why.
+// every byte is written and on disk; the file keeps its mode. A file without any write
+// permission is left as it is, also for the superuser. On failure the file at path is
+// left exactly as it was and errorString says why.
 bool write(const QString &path, const QByteArray &content, QString *errorString = nullptr);
 
 // Where keepBackup() puts the copy: path + ".bak".
 QString backupPath(const QString &path);
 
-// Copies the file at path, as it is now, to backupPath(path), replacing an older
-// copy the same safe way as write().
+// Copies the regular file at path, as it is now, to backupPath(path) with the same mode,
+// replacing an older copy the same safe way as write().
 bool keepBackup(const QString &path, QString *errorString = nullptr);
 
 } // namespace KeyMapFile

@@ -1,137 +1,50 @@
 #include "mapping/xmlparser.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <QStringDecoder>
 #include <QXmlStreamReader>
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <limits>
+#include <optional>
+#include <utility>
 
 namespace {
 
-// Length of the valid UTF-8 sequence at data[0], 0 when the bytes there are not valid
-// UTF-8 (overlong forms, surrogates and values beyond U+10FFFF included), and -1 when
-// they are a valid beginning cut off by the end of the data.
-int utf8SequenceLength(const unsigned char *data, qsizetype available)
+// True when the content is to be read as UTF-8: it has no byte-order mark of another
+// encoding (nor starts with '<' in UTF-16 or UTF-32), and its XML declaration, if any,
+// names no other encoding. Anything else the XML reader decodes as it declares.
+bool isUtf8(const QByteArray &content)
 {
-    const unsigned char lead = data[0];
-    int length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead < 0x80)
-        return 1;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0)
-            low = 0xA0;
-        else if (lead == 0xED)
-            high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0)
-            low = 0x90;
-        else if (lead == 0xF4)
-            high = 0x8F;
-    } else {
-        return 0;
-    }
-    for (int i = 1; i < length; ++i) {
-        if (i >= available)
-            return -1;
-        const unsigned char c = data[i];
-        if (c < (i == 1 ? low : 0x80) || c > (i == 1 ? high : 0xBF))
-            return 0;
-    }
-    return length;
+    const std::optional<QStringConverter::Encoding> detected =
+        QStringConverter::encodingForData(content, u'<');
+    if (detected && *detected != QStringConverter::Utf8)
+        return false;
+    // The declaration is the first token if there is one; it is short and all ASCII.
+    QXmlStreamReader head(
+        QByteArray::fromRawData(content.constData(), qMin<qsizetype>(content.size(), 1024)));
+    if (head.readNext() != QXmlStreamReader::StartDocument || head.documentEncoding().isEmpty())
+        return true;
+    return QStringConverter::encodingForName(head.documentEncoding().toLatin1().constData())
+        == QStringConverter::Utf8;
 }
 
-// Hands on the bytes of a device as long as they are valid UTF-8 and ends, remembering
-// where, at the first byte that is not. The XML reader then sees a premature end there
-// and keeps everything before it.
-class Utf8Filter : public QIODevice
+// Offset of the first byte that does not belong to valid UTF-8 (a sequence cut off by the
+// end included), or -1 when all of it is valid. Given such a byte, the XML reader would
+// drop all it holds in its buffer; cut off there, it keeps everything before it.
+qsizetype firstInvalidUtf8(const QByteArray &content)
 {
-public:
-    explicit Utf8Filter(QIODevice *source)
-        : m_source(source)
-    {
-        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-    }
-    bool isSequential() const override { return true; }
-    bool atEnd() const override { return m_done && m_pos == m_chunk.size(); }
-    // Offset of the first byte that is not valid UTF-8, or -1.
-    qint64 invalidAt() const { return m_invalidAt; }
-    bool sourceFailed() const { return m_sourceFailed; }
-
-protected:
-    qint64 readData(char *data, qint64 maxSize) override
-    {
-        while (m_pos == m_chunk.size() && !m_done)
-            refill();
-        const qint64 count = qMin<qint64>(maxSize, m_chunk.size() - m_pos);
-        if (count > 0)
-            std::memcpy(data, m_chunk.constData() + m_pos, size_t(count));
-        m_pos += count;
-        return count;
-    }
-    qint64 writeData(const char *, qint64) override { return -1; }
-
-private:
-    void refill()
-    {
-        const QByteArray read = m_source->read(64 * 1024);
-        if (read.isEmpty()) {
-            m_sourceFailed = !m_source->atEnd();
-            // A sequence cut off by the end of the file is not valid either.
-            if (!m_carry.isEmpty())
-                m_invalidAt = m_offset;
-            m_done = true;
-            return;
-        }
-        m_chunk = m_carry + read;
-        m_carry.clear();
-        m_pos = 0;
-        const auto *bytes = reinterpret_cast<const unsigned char *>(m_chunk.constData());
-        const qsizetype size = m_chunk.size();
-        qsizetype i = 0;
-        while (i < size) {
-            // Most of the file is ASCII: pass eight such bytes at a time.
-            if (i + 8 <= size) {
-                quint64 block;
-                std::memcpy(&block, bytes + i, sizeof block);
-                if (!(block & Q_UINT64_C(0x8080808080808080))) {
-                    i += 8;
-                    continue;
-                }
-            }
-            const int length = utf8SequenceLength(bytes + i, size - i);
-            if (length > 0) {
-                i += length;
-            } else if (length < 0) {
-                m_carry = m_chunk.mid(i);
-                break;
-            } else {
-                m_invalidAt = m_offset + i;
-                m_done = true;
-                break;
-            }
-        }
-        m_chunk.truncate(i);
-        m_offset += i;
-    }
-
-    QIODevice *m_source;
-    QByteArray m_chunk; // valid bytes not yet handed on from m_pos
-    qsizetype m_pos = 0;
-    QByteArray m_carry; // the beginning of a sequence that the next read completes
-    qint64 m_offset = 0; // of m_chunk's end in the source
-    qint64 m_invalidAt = -1;
-    bool m_done = false;
-    bool m_sourceFailed = false;
-};
+    if (QByteArrayView(content).isValidUtf8())
+        return -1;
+    // Every invalid byte becomes U+0000; a sequence cut off by the end stays undecoded.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInvalidToNull);
+    const QString text = decoder(content);
+    qsizetype end = text.indexOf(QChar(0));
+    if (end < 0)
+        end = text.size();
+    // A zero byte before it ends the document as well: no XML holds one.
+    return QStringView(text).left(end).toUtf8().size();
+}
 
 std::function<void()> &beforeExitHook()
 {
@@ -209,27 +122,39 @@ void XmlParser::setBeforeExit(std::function<void()> hook)
     beforeExitHook() = std::move(hook);
 }
 
+void XmlParser::setLimits(qint64 maxBytes, int maxCombinations)
+{
+    m_maxBytes = maxBytes;
+    m_maxCombinations = maxCombinations;
+}
+
 std::unique_ptr<XmlParser::Keyboard> XmlParser::parse(const QString &path)
 {
     m_complete = false;
     m_errorString.clear();
-    if (!QFileInfo::exists(path)) {
+    KeyMapFile::Contents contents = KeyMapFile::read(path, m_maxBytes);
+    m_status = contents.status;
+    m_fingerprint = contents.fingerprint;
+    if (m_status == KeyMapFile::Status::Missing) {
         m_errorString = QStringLiteral("%1: no such file").arg(path);
         return nullptr;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        // An existing file that cannot be read still gives a model, an empty one.
-        m_errorString = QStringLiteral("%1: %2").arg(path, file.errorString());
+    if (m_status != KeyMapFile::Status::Read) {
+        // An existing file that is not read still gives a model, an empty one.
+        m_errorString = QStringLiteral("%1: %2").arg(path, contents.errorString);
         return std::make_unique<Keyboard>();
     }
-    auto result = read(&file);
+    auto result = read(std::exchange(contents.bytes, QByteArray()));
+    if (m_tooManyCombinations) {
+        m_status = KeyMapFile::Status::TooLarge;
+        result = std::make_unique<Keyboard>();
+    }
     if (!m_complete)
         m_errorString = QStringLiteral("%1: %2").arg(path, m_errorString);
     return result;
 }
 
-std::unique_ptr<XmlParser::Keyboard> XmlParser::read(QIODevice *device)
+std::unique_ptr<XmlParser::Keyboard> XmlParser::read(const QByteArray &content)
 {
     auto result = std::make_unique<Keyboard>();
     keyboard = result.get();
@@ -238,18 +163,24 @@ std::unique_ptr<XmlParser::Keyboard> XmlParser::read(QIODevice *device)
     currentConfig = nullptr;
     m_complete = false;
     m_stopped = false;
+    m_tooManyCombinations = false;
     m_errorString.clear();
-    readAll(device);
+    readAll(content);
     keyboard = nullptr;
     currentConfig = nullptr;
     return result;
 }
 
-void XmlParser::readAll(QIODevice *device)
+void XmlParser::readAll(QByteArray content)
 {
-    // The file is UTF-8; reading stops at the first byte that is not.
-    Utf8Filter filter(device);
-    QXmlStreamReader reader(&filter);
+    // Without a declaration of another encoding the file is UTF-8, and reading stops at
+    // the first byte that is not.
+    const qsizetype invalidAt = isUtf8(content) ? firstInvalidUtf8(content) : -1;
+    const bool zeroByte =
+        invalidAt >= 0 && invalidAt < content.size() && content.at(invalidAt) == 0;
+    if (invalidAt >= 0)
+        content.truncate(invalidAt);
+    QXmlStreamReader reader(content);
     // Names are compared as written, prefixes included, so namespaces play no part.
     reader.setNamespaceProcessing(false);
     while (!m_stopped && !reader.atEnd()) {
@@ -258,17 +189,20 @@ void XmlParser::readAll(QIODevice *device)
         startElement(QString(), reader.name().toString(), reader.qualifiedName().toString(),
                      reader.attributes());
     }
-    if (m_stopped) {
+    if (m_tooManyCombinations) {
+        m_errorString = QStringLiteral("more than %1 combinations").arg(m_maxCombinations);
+    } else if (m_stopped) {
         m_errorString = QStringLiteral("line %1, column %2: stopped at element %3")
                             .arg(reader.lineNumber())
                             .arg(reader.columnNumber())
                             .arg(m_stoppedAt);
-    } else if (filter.invalidAt() >= 0
+    } else if (invalidAt >= 0
                && (!reader.hasError()
                    || reader.error() == QXmlStreamReader::PrematureEndOfDocumentError)) {
-        m_errorString = QStringLiteral("byte %1: not valid UTF-8").arg(filter.invalidAt());
-    } else if (filter.sourceFailed()) {
-        m_errorString = QStringLiteral("read error: %1").arg(device->errorString());
+        m_errorString =
+            QStringLiteral("byte %1: %2")
+                .arg(invalidAt)
+                .arg(zeroByte ? QStringLiteral("a zero byte") : QStringLiteral("not valid UTF-8"));
     } else if (reader.hasError()) {
         m_errorString = QStringLiteral("line %1, column %2: %3")
                             .arg(reader.lineNumber())
@@ -287,8 +221,12 @@ bool XmlParser::startElement(const QString &namespaceURI, const QString &localNa
     if (qName == u"hardware-keyboard")
         return true;
     if (qName == u"key-config") {
-        if (keyboard)
+        if (keyboard && keyboard->items().size() >= m_maxCombinations) {
+            m_tooManyCombinations = true;
+            m_stopped = true;
+        } else if (keyboard) {
             currentConfig = keyboard->addKeyConfig(KeyConfig());
+        }
         return true;
     }
     if (qName == u"key") {

@@ -1,16 +1,15 @@
 #ifndef XMLPARSER_H
 #define XMLPARSER_H
 
+#include "mapping/keymapfile.h"
+
 #include <QList>
 #include <QString>
 #include <QXmlStreamAttributes>
 
 #include <functional>
+#include <limits>
 #include <memory>
-
-QT_BEGIN_NAMESPACE
-class QIODevice;
-QT_END_NAMESPACE
 
 // Reads a key mapping file into a small model of plain values. It reacts to start tags
 // only and decides by their names alone, so the nesting of the elements does not matter
@@ -62,9 +61,20 @@ public:
     virtual ~XmlParser();
 
     // Null when no file exists at path; otherwise whatever was read, perhaps nothing.
+    // Only a regular file is opened (see KeyMapFile::read).
     std::unique_ptr<Keyboard> parse(const QString &path);
-    // The same for a device that is already open for reading.
-    std::unique_ptr<Keyboard> read(QIODevice *device);
+    // The same for the bytes of a file. A byte-order mark of UTF-16 or UTF-32, or an
+    // encoding declaration, is honoured; other bytes are read as UTF-8 up to the first
+    // byte that is not.
+    std::unique_ptr<Keyboard> read(const QByteArray &content);
+
+    // A file of more bytes or combinations is not read: parse() gives an empty model
+    // and fileStatus() TooLarge. Without limits any size is read.
+    void setLimits(qint64 maxBytes, int maxCombinations);
+    // What parse() found at the path; Read also for a file read only in part.
+    KeyMapFile::Status fileStatus() const { return m_status; }
+    // After parse(): the file as read, for noticing a later change (KeyMapFile::read).
+    QByteArray fingerprint() const { return m_fingerprint; }
 
     bool startElement(const QString &namespaceURI, const QString &localName, const QString &qName,
                       const QXmlStreamAttributes &atts);
@@ -85,7 +95,7 @@ protected:
     void stop();
 
 private:
-    void readAll(QIODevice *device);
+    void readAll(QByteArray content);
 
     Keyboard *keyboard = nullptr; // being built during parse
     KeyConfig *currentConfig = nullptr; // most recently begun combination
@@ -93,6 +103,11 @@ private:
     bool m_stopped = false;
     QString m_errorString;
     QString m_stoppedAt;
+    qint64 m_maxBytes = std::numeric_limits<qint64>::max() - 1;
+    int m_maxCombinations = std::numeric_limits<int>::max();
+    bool m_tooManyCombinations = false;
+    KeyMapFile::Status m_status = KeyMapFile::Status::Missing;
+    QByteArray m_fingerprint;
 };
 
 #endif // XMLPARSER_H

@@ -53,7 +53,13 @@ QVariant Config::value(const QString &key) const
 QString Config::readEntry(const QString &key, const QString &deflt) const
 {
     const QVariant v = value(key);
-    return v.isValid() ? v.toString() : deflt;
+    if (!v.isValid())
+        return deflt;
+    // An unquoted value with commas, as another program or a hand may write it
+    // (symbols=.,?!), is read by QSettings as a list: joined back, it is the text written.
+    if (v.metaType().id() == QMetaType::QStringList)
+        return v.toStringList().join(QLatin1Char(','));
+    return v.toString();
 }
 
 int Config::readNumEntry(const QString &key, int deflt) const

@@ -23,6 +23,8 @@ public:
 
     void setGroup(const QString &group);
 
+    // The stored text, or deflt when the key is absent. A value written without quotes
+    // that QSettings reads as a list (symbols=.,?!) comes back joined with commas.
     QString readEntry(const QString &key, const QString &deflt = QString()) const;
     // A stored value that is not a whole number gives the default.
     int readNumEntry(const QString &key, int deflt = -1) const;

@@ -4,9 +4,13 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <linux/capability.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -42,7 +46,34 @@ protected:
     }
 };
 
+// While it lives, the calling thread lacks the capabilities with which the superuser
+// reads any file, so that a file without read permission is unreadable for every user.
+class WithoutReadOverride
+{
+public:
+    WithoutReadOverride()
+    {
+        syscall(SYS_capget, &m_header, m_saved);
+        __user_cap_data_struct reduced[2] = { m_saved[0], m_saved[1] };
+        reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        syscall(SYS_capset, &m_header, reduced);
+    }
+    ~WithoutReadOverride() { syscall(SYS_capset, &m_header, m_saved); }
+
+private:
+    __user_cap_header_struct m_header = { _LINUX_CAPABILITY_VERSION_3, 0 };
+    __user_cap_data_struct m_saved[2] = {};
+};
+
+QByteArray encoded(QStringConverter::Encoding encoding, const char *utf8)
+{
+    QStringEncoder encoder(encoding, QStringConverter::Flag::WriteBom);
+    return encoder(QString::fromUtf8(utf8));
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(KeyMapFile::Status)
 
 class XmlParserTest : public QObject
 {
@@ -93,16 +124,25 @@ void XmlParserTest::fileStates_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<bool>("hasModel");
     QTest::addColumn<bool>("complete");
+    QTest::addColumn<KeyMapFile::Status>("status");
 
-    QTest::newRow("missing file") << "missing" << false << false;
-    QTest::newRow("dangling link") << "link" << false << false;
-    QTest::newRow("empty file") << "empty" << true << false;
-    QTest::newRow("only white space") << "blank" << true << false;
-    QTest::newRow("not xml") << "text" << true << false;
-    QTest::newRow("root only") << "root" << true << true;
-    QTest::newRow("root self-closing") << "rootclosed" << true << true;
-    QTest::newRow("a directory") << "directory" << true << false;
-    QTest::newRow("unreadable") << "unreadable" << true << false;
+    using S = KeyMapFile::Status;
+    QTest::newRow("missing file") << "missing" << false << false << S::Missing;
+    QTest::newRow("dangling link") << "link" << false << false << S::Missing;
+    QTest::newRow("empty file") << "empty" << true << false << S::Read;
+    QTest::newRow("only white space") << "blank" << true << false << S::Read;
+    QTest::newRow("not xml") << "text" << true << false << S::Read;
+    QTest::newRow("root only") << "root" << true << true << S::Read;
+    QTest::newRow("root self-closing") << "rootclosed" << true << true << S::Read;
+    QTest::newRow("a directory") << "directory" << true << false << S::NotRegular;
+    QTest::newRow("a FIFO: never opened") << "fifo" << true << false << S::NotRegular;
+    QTest::newRow("a link to a character device") << "device" << true << false << S::NotRegular;
+    QTest::newRow("unreadable") << "unreadable" << true << false << S::Unreadable;
+    // Limits of 128 bytes and 3 combinations.
+    QTest::newRow("at the size limit") << "128 bytes" << true << true << S::Read;
+    QTest::newRow("one byte over it") << "129 bytes" << true << false << S::TooLarge;
+    QTest::newRow("at the combination limit") << "3 combinations" << true << true << S::Read;
+    QTest::newRow("one combination over it") << "4 combinations" << true << false << S::TooLarge;
 }
 
 void XmlParserTest::fileStates()
@@ -110,8 +150,10 @@ void XmlParserTest::fileStates()
     QFETCH(QString, kind);
     QFETCH(bool, hasModel);
     QFETCH(bool, complete);
+    QFETCH(KeyMapFile::Status, status);
 
     QString path = m_dir.filePath(kind);
+    const QByteArray root = "<hardware-keyboard/>";
     if (kind == "link") {
         QVERIFY(QFile::link(m_dir.filePath("nowhere"), path) || QFileInfo(path).isSymLink());
     } else if (kind == "empty") {
@@ -126,17 +168,34 @@ void XmlParserTest::fileStates()
         writeFile(kind, "<hardware-keyboard/>");
     } else if (kind == "directory") {
         QVERIFY(QDir(m_dir.path()).mkpath(kind));
+    } else if (kind == "fifo") {
+        QVERIFY(QFile::exists(path) || mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+    } else if (kind == "device") {
+        QVERIFY(QFile::exists(path) || QFile::link(QStringLiteral("/dev/zero"), path));
     } else if (kind == "unreadable") {
-        if (geteuid() == 0)
-            QSKIP("the superuser reads every file");
-        writeFile(kind, "<hardware-keyboard/>");
+        writeFile(kind, root);
         QVERIFY(QFile::setPermissions(path, QFileDevice::WriteOwner));
+    } else if (kind.endsWith(" bytes")) {
+        writeFile(kind, QByteArray(kind.split(' ').at(0).toInt() - root.size(), ' ') + root);
+    } else if (kind.endsWith(" combinations")) {
+        writeFile(kind,
+                  "<hardware-keyboard>"
+                      + QByteArray("<key-config/>").repeated(kind.split(' ').at(0).toInt())
+                      + "</hardware-keyboard>");
     }
 
     XmlParser parser;
-    const auto keyboard = parser.parse(path);
+    parser.setLimits(128, 3);
+    std::unique_ptr<XmlParser::Keyboard> keyboard;
+    {
+        WithoutReadOverride asAnyUser;
+        if (kind == "unreadable")
+            QVERIFY(!QFile(path).open(QIODevice::ReadOnly));
+        keyboard = parser.parse(path);
+    }
+    QCOMPARE(parser.fileStatus(), status);
     QCOMPARE(bool(keyboard), hasModel);
-    if (keyboard)
+    if (keyboard && kind != "3 combinations")
         QVERIFY(keyboard->items().isEmpty());
     QCOMPARE(parser.isComplete(), complete);
     QCOMPARE(parser.errorString().isEmpty(), complete);
@@ -315,11 +374,37 @@ void XmlParserTest::documents_data()
                                                    "<replacement text='\xf4\x90\x80\x80'/>"
                                                    "</key-config></hardware-keyboard>")
                                      << "[:-] [:-]" << false;
+    // Declared encodings and byte-order marks are honoured; the rule of the first byte
+    // that is not UTF-8 holds only without a declaration or under a UTF-8 one.
     QTest::newRow("8-bit text under a latin-1 declaration")
         << QByteArray("<?xml version='1.0' encoding='ISO-8859-1'?><hardware-keyboard>"
-                      "<key-config/><key-config><replacement text='\xe9'/></key-config>"
-                      "</hardware-keyboard>")
-        << "[:-] [:-]" << false;
+                      "<key-config><replacement text='\xe9t\xe9'/></key-config>"
+                      "<key-config><replacement text='b'/></key-config>"
+                      "<key-config><replacement text='c\xfc'/></key-config></hardware-keyboard>")
+        << QString::fromUtf8("[:'\xc3\xa9t\xc3\xa9'] [:'b'] [:'c\xc3\xbc']") << true;
+    QTest::newRow("windows-1252 declaration")
+        << QByteArray("<?xml version=\"1.0\" encoding=\"windows-1252\"?><hardware-keyboard>"
+                      "<key-config><replacement text='\x80'/></key-config></hardware-keyboard>")
+        << QString::fromUtf8("[:'\xe2\x82\xac']") << true;
+    QTest::newRow("utf-8 declaration stops at a byte that is not")
+        << QByteArray("<?xml version='1.0' encoding='utf-8'?><hardware-keyboard><key-config>"
+                      "<replacement text='ok'/></key-config><key-config><replacement "
+                      "text='\xe9'/></key-config></hardware-keyboard>")
+        << "[:'ok'] [:-]" << false;
+    QTest::newRow("unknown encoding") << QByteArray("<?xml version='1.0' encoding='x-none'?>"
+                                                    "<hardware-keyboard><key-config/>"
+                                                    "</hardware-keyboard>")
+                                      << "" << false;
+    QTest::newRow("utf-16 little-endian with byte-order mark")
+        << encoded(QStringConverter::Utf16LE,
+                   "<hardware-keyboard><key-config><key keycode='81'/><replacement "
+                   "text='\xc3\xa9\xf0\x9f\x98\x80'/></key-config></hardware-keyboard>")
+        << QString::fromUtf8("[81/0:'\xc3\xa9\xf0\x9f\x98\x80']") << true;
+    QTest::newRow("utf-16 big-endian, declared, with byte-order mark")
+        << encoded(QStringConverter::Utf16BE,
+                   "<?xml version='1.0' encoding='UTF-16'?><hardware-keyboard><key-config>"
+                   "<replacement text='\xe2\x82\xac'/></key-config></hardware-keyboard>")
+        << QString::fromUtf8("[:'\xe2\x82\xac']") << true;
     QTest::newRow("byte order mark") << QByteArray("\xef\xbb\xbf<hardware-keyboard><key-config/>"
                                                    "</hardware-keyboard>")
                                      << "[:-]" << true;
@@ -560,7 +645,7 @@ void XmlParserTest::hostileInput_data()
     QTest::newRow("binary") << QByteArray("\x00\x01\x02\xff\xfe<\x00", 7) << 0 << false;
     QTest::newRow("utf-16") << QByteArray("\xff\xfe", 2)
             + QByteArray(reinterpret_cast<const char *>(u"<key-config/>"), 26)
-                            << 0 << false;
+                            << 1 << true;
 }
 
 void XmlParserTest::hostileInput()
