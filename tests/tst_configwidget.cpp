@@ -1,6 +1,7 @@
 #include "app/configwidget.h"
 #include "editor/keyconfig.h"
 #include "editor/keyconfigset.h"
+#include "mapping/keymapfile.h"
 #include "platform/config.h"
 #include "platform/qcopenvelope.h"
 #include "storefile.h"
@@ -9,6 +10,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QSettings>
@@ -50,9 +52,10 @@ private:
     static QString mappingPath();
     static QByteArray read(const QString &path);
     static void writeMapping(const QByteArray &content);
+    // -1 when the tab holds no list: the file was too large to edit.
     static int editors(ConfigWidget &w)
     {
-        return w.keyConfigSet->findChildren<KeyConfig *>().size();
+        return w.keyConfigSet ? w.keyConfigSet->findChildren<KeyConfig *>().size() : -1;
     }
     void closeWindow(ConfigWidget &w);
     static QLineEdit *symbols(ConfigWidget &w) { return w.symbolsEdit; }
@@ -127,11 +130,26 @@ void ConfigWidgetTest::storedValuesAreBoundedAndWrittenBack_data()
     QTest::addColumn<QByteArray>("stored");
     QTest::addColumn<int>("fontSizeShown");
     QTest::addColumn<int>("delayShown");
-    QTest::newRow("above range") << QByteArray("fontSize=100\ndelay=20000\n") << 48 << 10000;
-    QTest::newRow("below range") << QByteArray("fontSize=2\ndelay=50\n") << 6 << 100;
-    QTest::newRow("at the bounds") << QByteArray("fontSize=6\ndelay=10000\n") << 6 << 10000;
-    QTest::newRow("not numbers") << QByteArray("fontSize=big\ndelay=\n") << 12 << 1000;
-    QTest::newRow("off the step") << QByteArray("fontSize=13\ndelay=150\n") << 13 << 150;
+    QTest::addColumn<QString>("symbolsShown");
+    const QString backslash = QStringLiteral("\\");
+    QTest::newRow("above range") << QByteArray("fontSize=100\ndelay=20000\n") << 48 << 10000
+                                 << backslash;
+    QTest::newRow("below range") << QByteArray("fontSize=2\ndelay=50\n") << 6 << 100 << backslash;
+    QTest::newRow("at the bounds")
+        << QByteArray("fontSize=6\ndelay=10000\n") << 6 << 10000 << backslash;
+    QTest::newRow("not numbers") << QByteArray("fontSize=big\ndelay=\n") << 12 << 1000 << backslash;
+    QTest::newRow("off the step") << QByteArray("fontSize=13\ndelay=150\n") << 13 << 150
+                                  << backslash;
+    // Written by hand without quotes: commas make a list, which comes back joined.
+    QTest::newRow("symbols with unquoted commas")
+        << QByteArray("symbols=.,?!\n") << 12 << 1000 << QStringLiteral(".,?!");
+    QTest::newRow("symbols of empty list items")
+        << QByteArray("symbols=,\n") << 12 << 1000 << QStringLiteral(",");
+    // ';' starts a comment for QSettings: what stands before it is kept.
+    QTest::newRow("symbols with unquoted semicolon")
+        << QByteArray("symbols=a;b\n") << 12 << 1000 << QStringLiteral("a");
+    QTest::newRow("symbols quoted")
+        << QByteArray("symbols=\".,;\"\n") << 12 << 1000 << QStringLiteral(".,;");
 }
 
 void ConfigWidgetTest::storedValuesAreBoundedAndWrittenBack()
@@ -139,18 +157,20 @@ void ConfigWidgetTest::storedValuesAreBoundedAndWrittenBack()
     QFETCH(QByteArray, stored);
     QFETCH(int, fontSizeShown);
     QFETCH(int, delayShown);
+    QFETCH(QString, symbolsShown);
     writeStore("[Tavorin]\n" + stored);
     {
         ConfigWidget w;
         QCOMPARE(fontSize(w)->value(), fontSizeShown);
         QCOMPARE(delay(w)->value(), delayShown);
+        QCOMPARE(symbols(w)->text(), symbolsShown);
         w.show();
         QVERIFY(w.close());
     }
     QSettings store(storePath(), QSettings::IniFormat);
     QCOMPARE(store.value(QStringLiteral("Tavorin/fontSize")).toInt(), fontSizeShown);
     QCOMPARE(store.value(QStringLiteral("Tavorin/delay")).toInt(), delayShown);
-    QCOMPARE(store.value(QStringLiteral("Tavorin/symbols")).toString(), QStringLiteral("\\"));
+    QCOMPARE(store.value(QStringLiteral("Tavorin/symbols")).toString(), symbolsShown);
 }
 
 void ConfigWidgetTest::editedValuesAreSaved()
@@ -216,6 +236,10 @@ void ConfigWidgetTest::noCloseNoEnable()
 
 namespace {
 const QByteArray rootOnly("<hardware-keyboard>\n</hardware-keyboard>");
+// One combination more than the editor edits.
+const QByteArray tooMany = "<hardware-keyboard>"
+    + QByteArray("<key-config/>").repeated(KeyMapFile::maxCombinations + 1)
+    + "</hardware-keyboard>";
 const QByteArray twoCombinations("<hardware-keyboard>\n"
                                  "\t<key-config>\n"
                                  "\t\t<key keycode=\"81\" state=\"8\"/>\n"
@@ -241,6 +265,7 @@ void ConfigWidgetTest::loadsWhatTheReaderCollected_data()
     QTest::newRow("cut short in the second")
         << true << twoCombinations.left(twoCombinations.indexOf("4099")) << 2;
     QTest::newRow("not XML") << true << QByteArray("hello") << 0;
+    QTest::newRow("too many combinations: no list") << true << tooMany << -1;
 }
 
 void ConfigWidgetTest::loadsWhatTheReaderCollected()
@@ -251,9 +276,17 @@ void ConfigWidgetTest::loadsWhatTheReaderCollected()
     if (exists)
         writeMapping(content);
     if (exists && content != rootOnly && content != twoCombinations)
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("could not be read")));
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(QStringLiteral("could not be read|too large")));
     ConfigWidget w;
     QCOMPARE(editors(w), expectedEditors);
+    // The tab says in one line why there is no list.
+    const QString tooLarge =
+        QStringLiteral("The key mapping file is too large to edit here and is left as it is.");
+    bool saysTooLarge = false;
+    for (const QLabel *label : w.widget(1)->findChildren<QLabel *>())
+        saysTooLarge = saysTooLarge || label->text() == tooLarge;
+    QCOMPARE(saysTooLarge, expectedEditors < 0);
 }
 
 void ConfigWidgetTest::closeRewritesFileBeforeReread_data()
@@ -261,23 +294,33 @@ void ConfigWidgetTest::closeRewritesFileBeforeReread_data()
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QByteArray>("expected");
     QTest::addColumn<bool>("backup");
-    QTest::newRow("own layout stays byte for byte") << twoCombinations << twoCombinations << false;
+    QTest::addColumn<QByteArray>("meanwhile"); // written by another program while open
+    QTest::newRow("own layout stays byte for byte")
+        << twoCombinations << twoCombinations << false << QByteArray();
     QTest::newRow("indented differently")
         << QByteArray("<hardware-keyboard><key-config><replacement text='a'/>"
                       "<key state=' 8 ' keycode='65'/></key-config></hardware-keyboard>\n")
         << QByteArray("<hardware-keyboard>\n\t<key-config>\n\t\t<key keycode=\"65\" state=\"8\"/>\n"
                       "\t\t<replacement text=\"a\"/>\n\t</key-config>\n</hardware-keyboard>")
-        << false;
+        << false << QByteArray();
     QTest::newRow("incomplete combinations are dropped")
         << QByteArray("<hardware-keyboard><key-config><key keycode='65'/></key-config>"
                       "<key-config><replacement text='x'/></key-config></hardware-keyboard>")
-        << rootOnly << false;
+        << rootOnly << false << QByteArray();
     // What was read of the cut-short combination has no key, so it is not written.
     QTest::newRow("cut short: backup kept")
         << twoCombinations.left(twoCombinations.indexOf("4099"))
         << twoCombinations.left(twoCombinations.indexOf("\t<key-config>\n\t\t<key keycode=\"4099"))
             + "</hardware-keyboard>"
-        << true;
+        << true << QByteArray();
+    // What another program wrote meanwhile is kept as the backup.
+    QTest::newRow("changed on disk meanwhile")
+        << twoCombinations << twoCombinations << true << QByteArray("<hardware-keyboard/>");
+    QByteArray sameSize = twoCombinations;
+    sameSize.replace("81", "82");
+    QTest::newRow("same size and time, other content")
+        << twoCombinations << twoCombinations << true << sameSize;
+    QTest::newRow("too large: left as it is") << tooMany << tooMany << false << QByteArray();
 }
 
 void ConfigWidgetTest::closeRewritesFileBeforeReread()
@@ -285,13 +328,23 @@ void ConfigWidgetTest::closeRewritesFileBeforeReread()
     QFETCH(QByteArray, content);
     QFETCH(QByteArray, expected);
     QFETCH(bool, backup);
+    QFETCH(QByteArray, meanwhile);
     writeMapping(content);
-    if (backup)
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("could not be read")));
+    if ((backup && meanwhile.isEmpty()) || content == tooMany)
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(QStringLiteral("could not be read|too large")));
     ConfigWidget w;
+    if (!meanwhile.isEmpty()) {
+        // Back to the time it had when read: only the content tells the difference.
+        const QDateTime modified = QFileInfo(mappingPath()).lastModified();
+        writeMapping(meanwhile);
+        QFile file(mappingPath());
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(modified, QFileDevice::FileModificationTime));
+    }
     if (backup)
         QTest::ignoreMessage(QtWarningMsg,
-                             QRegularExpression(QStringLiteral("original content is kept")));
+                             QRegularExpression(QStringLiteral("content is kept in .*\\.bak")));
     closeWindow(w);
     QCOMPARE(read(mappingPath()), expected);
     QCOMPARE(m_sent.size(), 3);
@@ -299,18 +352,21 @@ void ConfigWidgetTest::closeRewritesFileBeforeReread()
     QCOMPARE(m_sent[1].mapping, expected); // complete on disk before "reread()"
     QCOMPARE(QFile::exists(mappingPath() + QStringLiteral(".bak")), backup);
     if (backup)
-        QCOMPARE(read(mappingPath() + QStringLiteral(".bak")), content);
+        QCOMPARE(read(mappingPath() + QStringLiteral(".bak")),
+                 meanwhile.isEmpty() ? content : meanwhile);
 }
 
 void ConfigWidgetTest::unwritableFileSaysUpsAndClosesAnyway()
 {
     // A folder in place of the file: it can be neither read nor replaced, even by root.
     QVERIFY(QDir().mkpath(mappingPath()));
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("could not be read")));
+    QTest::ignoreMessage(
+        QtWarningMsg, QRegularExpression(QStringLiteral("neither read nor replaced .*a folder")));
     ConfigWidget w;
     QCOMPARE(editors(w), 0);
     QTest::ignoreMessage(QtDebugMsg, "Ups!");
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("was not replaced")));
+    QTest::ignoreMessage(QtWarningMsg,
+                         QRegularExpression(QStringLiteral("left as it was: it is a folder")));
     closeWindow(w);
     QVERIFY(QFileInfo(mappingPath()).isDir());
     QCOMPARE(m_sent.size(), 3);

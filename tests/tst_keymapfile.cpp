@@ -7,6 +7,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 // Replacing the key mapping file: all or nothing, whatever goes wrong on the way.
 class KeyMapFileTest : public QObject
@@ -17,7 +18,8 @@ private Q_SLOTS:
     void initTestCase();
     void init();
     void writesNewFile();
-    void replacesAndKeepsPermissions();
+    void modesAreKept_data();
+    void modesAreKept();
     void writeCutShortKeepsOldFile_data();
     void writeCutShortKeepsOldFile();
     void targetThatCannotBeReplaced();
@@ -71,14 +73,42 @@ void KeyMapFileTest::writesNewFile()
              QStringList{ QStringLiteral("hardware-keyboard.xml") }); // no temporary left
 }
 
-void KeyMapFileTest::replacesAndKeepsPermissions()
+void KeyMapFileTest::modesAreKept_data()
 {
-    put(path(), "old content that is longer than the new one");
-    const auto perms = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
-    QVERIFY(QFile::setPermissions(path(), perms));
-    QVERIFY(KeyMapFile::write(path(), "new"));
-    QCOMPARE(content(path()), QByteArray("new"));
-    QCOMPARE(QFile::permissions(path()) & 0x7077, perms);
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("replaced");
+    QTest::newRow("600") << 0600 << true;
+    QTest::newRow("640") << 0640 << true;
+    QTest::newRow("604") << 0604 << true;
+    // Without any write permission the file stays as it is, for the superuser too.
+    QTest::newRow("444") << 0444 << false;
+    QTest::newRow("400") << 0400 << false;
+}
+
+void KeyMapFileTest::modesAreKept()
+{
+    QFETCH(int, mode);
+    QFETCH(bool, replaced);
+    const QByteArray old("old content that is longer than the new one");
+    put(path(), old);
+    QCOMPARE(chmod(QFile::encodeName(path()).constData(), mode_t(mode)), 0);
+    // An older copy that anyone may read: the new copy takes the original's mode.
+    const QString backup = KeyMapFile::backupPath(path());
+    put(backup, "an older backup");
+    QCOMPARE(chmod(QFile::encodeName(backup).constData(), 0666), 0);
+
+    QVERIFY(KeyMapFile::keepBackup(path()));
+    QString error;
+    QCOMPARE(KeyMapFile::write(path(), "new", &error), replaced);
+
+    QCOMPARE(content(backup), old);
+    QCOMPARE(content(path()), replaced ? QByteArray("new") : old);
+    QCOMPARE(error.isEmpty(), replaced);
+    struct stat st;
+    QCOMPARE(stat(QFile::encodeName(backup).constData(), &st), 0);
+    QCOMPARE(int(st.st_mode & 07777), mode);
+    QCOMPARE(stat(QFile::encodeName(path()).constData(), &st), 0);
+    QCOMPARE(int(st.st_mode & 07777), mode);
 }
 
 void KeyMapFileTest::writeCutShortKeepsOldFile_data()
