@@ -6,6 +6,10 @@
 //
 // Each run is timed from just before the process is spawned until the moment it reports
 // its first paint as done (firstpaint.h), both on the monotonic clock.
+//
+// With a fifth argument, close_probe.cpp, it also opens a list of 20,000 combinations
+// until every editor is built, then closes it: peak memory, and the time from the close
+// to the end of the process.
 #include "mapping/keymapformat.h"
 
 #include <QByteArray>
@@ -34,6 +38,8 @@ extern char **environ;
 namespace {
 
 const int sizes[] = { 0, 20, 200, 1000 };
+const int longList = 20000;
+const int longListRounds = 3;
 
 long long monotonicNs()
 {
@@ -155,7 +161,8 @@ struct Program
 int main(int argc, char **argv)
 {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: %s FLOOR PROBE [ROUNDS [MEMORY-TABLE-FILE]]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s FLOOR PROBE [ROUNDS [MEMORY-TABLE-FILE [CLOSE-PROBE]]]\n",
+                     argv[0]);
         return 2;
     }
     const int rounds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 15;
@@ -255,7 +262,49 @@ int main(int argc, char **argv)
         return ok;
     };
 
+    // The long list: every editor built, then a close, which saves as a user's close does.
+    // Returns false on failure; the child is ended however it went.
+    const QString longHome = root + QStringLiteral("/data-%1").arg(longList);
+    std::vector<double> longPeakKb, longCloseMs;
+    const auto runLong = [&](const QByteArray &probe) {
+        std::vector<QByteArray> env = baseEnv;
+        env.push_back("XDG_DATA_HOME=" + QFile::encodeName(longHome));
+        Child child;
+        if (!spawn({ probe, QByteArray::number(longList) }, env, 1, log, &child))
+            return false;
+        const QList<QByteArray> fields = readLine(child.out, 300000).split(' ');
+        bool ok = fields.size() == 3 && fields.at(0) == "built";
+        int status = -1;
+        const long long deadline = monotonicNs() + 120 * 1000000000LL;
+        while (ok && waitpid(child.pid, &status, WNOHANG) == 0) {
+            if (monotonicNs() > deadline) {
+                ok = false;
+                break;
+            }
+            usleep(1000);
+        }
+        const long long end = monotonicNs();
+        if (!ok) {
+            kill(child.pid, SIGKILL);
+            waitpid(child.pid, &status, 0);
+            std::fprintf(stderr, "the long list did not build and close (see %s)\n",
+                         log.constData());
+        }
+        close(child.out);
+        ok = ok && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        if (ok) {
+            longPeakKb.push_back(fields.at(2).toDouble());
+            longCloseMs.push_back((end - fields.at(1).toLongLong()) / 1e6);
+        }
+        return ok;
+    };
+
     bool ok = true;
+    if (argc > 5) {
+        ok = writeMappingFile(longHome, longList);
+        for (int round = 0; ok && round < longListRounds; ++round)
+            ok = runLong(argv[5]);
+    }
     for (Program &program : programs) // warm-up: libraries, fonts and files in the page cache
         ok = ok && run(program, false);
     for (int round = 0; ok && round < rounds; ++round) {
@@ -290,6 +339,17 @@ int main(int argc, char **argv)
     for (const Program &p : programs) {
         const double kb = median(p.peakKb);
         std::fprintf(memory, "%-18s %10.1f %8.2f\n", qPrintable(p.name), kb / 1024, kb / floorKb);
+    }
+    if (!longPeakKb.empty()) {
+        std::fprintf(memory,
+                     "\n== 5. A long list (%d combinations, every editor built, then closed; "
+                     "median of %d runs) ==\n",
+                     longList, longListRounds);
+        std::fprintf(memory, "%-18s %10s %10s\n", "program", "peak MB", "close ms");
+        std::fprintf(memory, "%-18s %10.1f %10.1f\n",
+                     qPrintable(QStringLiteral("%1 combinations").arg(longList)),
+                     median(longPeakKb) / 1024, median(longCloseMs));
+        std::fprintf(memory, "targets: peak <= 250 MB, close < 1000 ms\n");
     }
     if (memory != stdout)
         std::fclose(memory);

@@ -3,6 +3,7 @@
 #include "editor/inputbutton.h"
 #include "mapping/keymapformat.h"
 
+#include <QFocusEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -29,6 +30,101 @@ KeyConfig::KeyConfig(const QList<XmlParser::Key> &keys, QWidget *parent, const c
     setup();
     for (const XmlParser::Key &key : keys)
         insertButton(new InputButton(key.key(), key.state(), this));
+}
+
+KeyConfig::KeyConfig(std::unique_ptr<Pending> pending, QWidget *parent)
+    : QWidget(parent)
+    , m_pending(std::move(pending))
+{
+    // Tab reaches the editor before its widgets exist; they take the focus over then.
+    setFocusPolicy(Qt::TabFocus);
+}
+
+KeyConfig *KeyConfig::deferred(const QList<XmlParser::Key> &keys, const QString &replacement,
+                               QWidget *parent)
+{
+    return new KeyConfig(std::make_unique<Pending>(Pending{ keys, replacement }), parent);
+}
+
+namespace {
+// A finished editor's size hints: every editor is as high as one with a single key, so a
+// deferred one takes the same room, and nothing moves when its widgets are made.
+QSize finishedSizeHint(bool minimum)
+{
+    static QSize hint;
+    static QSize minimumHint;
+    if (!hint.isValid()) {
+        const KeyConfig probe(QList<XmlParser::Key>{ XmlParser::Key(0x41, 0) });
+        hint = probe.sizeHint();
+        minimumHint = probe.minimumSizeHint();
+    }
+    return minimum ? minimumHint : hint;
+}
+} // namespace
+
+QSize KeyConfig::sizeHint() const
+{
+    return m_pending ? finishedSizeHint(false) : QWidget::sizeHint();
+}
+
+QSize KeyConfig::minimumSizeHint() const
+{
+    return m_pending ? finishedSizeHint(true) : QWidget::minimumSizeHint();
+}
+
+bool KeyConfig::event(QEvent *event)
+{
+    // Painted may mean on screen: the widgets are made once this paint is over (not
+    // during it, when new widgets would be painted before they are laid out), if the
+    // editor is still in view then; a new editor is painted once where it is created,
+    // before the list lays it out far below.
+    if (m_pending && event->type() == QEvent::Paint) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (!visibleRegion().isEmpty())
+                    build();
+            },
+            Qt::QueuedConnection);
+    }
+    return QWidget::event(event);
+}
+
+void KeyConfig::focusInEvent(QFocusEvent *event)
+{
+    QWidget::focusInEvent(event);
+    if (!m_pending)
+        return;
+    build();
+    (buttons.isEmpty() ? static_cast<QWidget *>(m_moreButton) : buttons.first())
+        ->setFocus(event->reason());
+}
+
+void KeyConfig::build()
+{
+    if (!m_pending)
+        return;
+    const std::unique_ptr<Pending> pending = std::move(m_pending);
+    setFocusPolicy(Qt::NoFocus);
+    setup();
+    for (const XmlParser::Key &key : pending->keys)
+        insertButton(new InputButton(key.key(), key.state(), this));
+    replacementEdit->setText(pending->replacement);
+    updateDescriptions();
+    // Made after the editor was shown: shown one by one, and in the tab order right
+    // where the editor itself stands.
+    QWidget *previous = this;
+    QList<QWidget *> chain(buttons.cbegin(), buttons.cend());
+    chain << m_moreButton << replacementEdit << m_deleteButton;
+    for (QWidget *widget : chain) {
+        QWidget::setTabOrder(previous, widget);
+        previous = widget;
+    }
+    for (QObject *child : children()) {
+        if (child->isWidgetType() && isVisible())
+            static_cast<QWidget *>(child)->show();
+    }
+    updateGeometry();
 }
 
 void KeyConfig::setup()
@@ -85,6 +181,7 @@ void KeyConfig::insertButton(InputButton *button)
 
 void KeyConfig::addButton()
 {
+    build();
     auto *button = new InputButton(this);
     insertButton(button);
     button->show();
@@ -98,7 +195,8 @@ void KeyConfig::del()
 void KeyConfig::setNumber(int number)
 {
     m_number = number;
-    updateDescriptions();
+    if (!m_pending) // a deferred editor describes its widgets once it makes them
+        updateDescriptions();
 }
 
 void KeyConfig::updateDescriptions()
@@ -120,11 +218,16 @@ void KeyConfig::updateDescriptions()
 
 void KeyConfig::setReplacement(const QString &text)
 {
-    replacementEdit->setText(text);
+    if (m_pending)
+        m_pending->replacement = text;
+    else
+        replacementEdit->setText(text);
 }
 
 QString KeyConfig::xml() const
 {
+    if (m_pending)
+        return xml(m_pending->keys, m_pending->replacement);
     QList<XmlParser::Key> keys;
     keys.reserve(buttons.size());
     for (const InputButton *button : buttons) {

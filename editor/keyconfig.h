@@ -6,6 +6,8 @@
 #include <QList>
 #include <QWidget>
 
+#include <memory>
+
 QT_BEGIN_NAMESPACE
 class QFrame;
 class QHBoxLayout;
@@ -29,6 +31,16 @@ public:
     explicit KeyConfig(const QList<XmlParser::Key> &keys, QWidget *parent = nullptr,
                        const char *name = nullptr);
 
+    // For the long part of a list: an editor that holds its keys and text and takes the
+    // room of a finished one, but makes its widgets only the first time it is painted,
+    // takes the focus, or gets a key added; until then it costs about a tenth of a
+    // finished editor. Its text, number and part of the file behave as for the others.
+    static KeyConfig *deferred(const QList<XmlParser::Key> &keys, const QString &replacement,
+                               QWidget *parent);
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
     void setReplacement(const QString &text);
     // The combination's place in its list, counted from 1, for the accessible
     // descriptions of its buttons ("key 2 of combination 3", "deletes combination 3").
@@ -49,10 +61,21 @@ protected Q_SLOTS:
 
 protected:
     void setup();
+    bool event(QEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
 
 private:
     friend class KeyConfigTest;
     friend class KeyConfigSetTest;
+
+    struct Pending
+    {
+        QList<XmlParser::Key> keys;
+        QString replacement;
+    };
+    KeyConfig(std::unique_ptr<Pending> pending, QWidget *parent);
+    // Makes the widgets of a deferred editor; nothing once they exist.
+    void build();
 
     void insertButton(InputButton *button);
     void updateDescriptions();
@@ -64,6 +87,8 @@ private:
     QPushButton *m_moreButton = nullptr;
     QPushButton *m_deleteButton = nullptr;
     int m_number = 0; // 0 until the list numbers it
+    // A deferred editor's keys and text; while it is set, the widgets above are null.
+    std::unique_ptr<Pending> m_pending;
 };
 
 #endif // KEYCONFIG_H

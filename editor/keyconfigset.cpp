@@ -50,7 +50,10 @@ void KeyConfigSet::build(qsizetype count)
     containerLayout->setEnabled(false);
     for (; count > 0 && !m_unbuilt.isEmpty(); --count) {
         const XmlParser::KeyConfig config = m_unbuilt.takeFirst();
-        add(config.replacement(), config.items());
+        if (m_showWithList)
+            add(config.replacement(), config.items());
+        else // most of a long list is never looked at: its widgets are made when it is
+            add(KeyConfig::deferred(config.items(), config.replacement(), container));
     }
     containerLayout->setEnabled(true);
     if (!m_unbuilt.isEmpty())

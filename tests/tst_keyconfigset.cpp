@@ -278,6 +278,11 @@ void KeyConfigSetTest::largeList()
     };
     QTRY_VERIFY_WITH_TIMEOUT(lastInView(), 5000);
     const qint64 scrolled = timer.elapsed();
+    // An editor makes its widgets once it comes into view; one never seen has none yet.
+    QTRY_VERIFY_WITH_TIMEOUT(set.configs.last()->replacementEdit, 5000);
+    QCOMPARE(set.configs.last()->replacementEdit->text(), QString::number(count - 1));
+    if (count >= 1000)
+        QVERIFY(!set.configs.at(count / 2)->replacementEdit);
 
     timer.restart();
     const QString document = set.xml();
