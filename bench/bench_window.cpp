@@ -342,7 +342,7 @@ int main(int argc, char **argv)
     }
     if (!longPeakKb.empty()) {
         std::fprintf(memory,
-                     "\n== 5. A long list (%d combinations, every editor built, then closed; "
+                     "\n== 5. A long list (%d combinations, every combination in the list, then closed; "
                      "median of %d runs) ==\n",
                      longList, longListRounds);
         std::fprintf(memory, "%-18s %10s %10s\n", "program", "peak MB", "close ms");

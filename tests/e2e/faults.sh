@@ -14,7 +14,16 @@
 # Where there is an old file, a second run without the fault then replaces it with
 # the expected content, which shows that the first run failed only by the fault.
 #
-# Usage: faults.sh unwritable|file-size-limit|unreplaceable
+# Files the program must not open, copy or replace, however long it runs:
+#
+#   fifo         the file is a FIFO: the window opens (nothing waits for a writer),
+#                the close says "Ups!" and why, and the FIFO stays
+#   device-link  the file is a link to a character device: neither read (it has no
+#                end) nor replaced by a regular file, and the device node stays
+#   too-large    one combination more than the editor edits: not loaded, and left as
+#                it is at close without "Ups!" (nothing failed)
+#
+# Usage: faults.sh unwritable|file-size-limit|unreplaceable|fifo|device-link|too-large
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 case=${1:?which fault}
 e2e_begin
@@ -107,6 +116,41 @@ unreplaceable)
     [[ -s $W/refused ]] || e2e_fail "the program never tried to put the new file in place"
     e2e_expect_file "$E2E_KEYMAP" "$W/keymap.before"
     close_with_good_save
+    ;;
+fifo)
+    mkfifo "$E2E_KEYMAP"
+    close_with_failed_save
+    [[ -p $E2E_KEYMAP ]] || e2e_fail "the FIFO was replaced"
+    e2e_expect_log "$E2E_APP_ERR" ".*hardware-keyboard.xml is neither read nor replaced .*: it is a FIFO, not a regular file\\)"
+    e2e_expect_log "$E2E_APP_ERR" ".*was left as it was: it is a FIFO, not a regular file"
+    ;;
+device-link)
+    # A node of our own, so that a fault could only ever replace that one; where nodes
+    # cannot be made, /dev/zero, whose identity is then checked.
+    device=$W/zero
+    mknod "$device" c 1 5 2>/dev/null || device=/dev/zero
+    identity=$(stat -c '%F %t:%T %i %Y' "$device")
+    ln -s "$device" "$E2E_KEYMAP"
+    close_with_failed_save
+    [[ -L $E2E_KEYMAP && $(stat -c '%F %t:%T %i %Y' "$device") == "$identity" ]] \
+        || e2e_fail "the link or the device changed"
+    e2e_expect_log "$E2E_APP_ERR" ".*was left as it was: it is a character device, not a regular file"
+    ;;
+too-large)
+    keymap_compact 50001 >"$E2E_KEYMAP"
+    before=$(e2e_snapshot_folder "$E2E_DATA_DIR")
+    e2e_start_app
+    e2e_wait_window
+    e2e_close_window
+    e2e_wait_exit
+    e2e_expect_status 0
+    e2e_expect_log "$E2E_APP_ERR" ".*too large to edit here .*; it is left as it is"
+    e2e_expect_no_log "$E2E_APP_ERR" "Ups!"
+    e2e_expect_bus "disable reread enable"
+    e2e_expect_settings 'delay=1000
+fontSize=12
+symbols=\\'
+    [[ $(e2e_snapshot_folder "$E2E_DATA_DIR") == "$before" ]] || e2e_fail "the data folder changed"
     ;;
 *) e2e_fail "unknown case $case" ;;
 esac
