@@ -92,5 +92,9 @@
         <source>Physical Keyboard</source>
         <translation>Physische Tastatur</translation>
     </message>
+    <message>
+        <source>The key mapping file is too large to edit here and is left as it is.</source>
+        <translation>Die Tastenbelegungsdatei ist zu groß, um sie hier zu bearbeiten, und bleibt unverändert.</translation>
+    </message>
 </context>
 </TS>
