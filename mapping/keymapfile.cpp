@@ -157,7 +157,7 @@ KeyMapFile::Contents KeyMapFile::read(const QString &path, qint64 maxSize)
         contents.fingerprint = QByteArray::number(contents.bytes.size()) + ' '
             + QByteArray::number(qint64(st.st_mtim.tv_sec)) + '.'
             + QByteArray::number(qint64(st.st_mtim.tv_nsec)) + ' '
-            + QCryptographicHash::hash(contents.bytes, QCryptographicHash::Sha256).toHex();
+            + QCryptographicHash::hash(contents.bytes, QCryptographicHash::Blake2b_256).toHex();
     }
     return contents;
 }
