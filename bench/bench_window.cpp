@@ -8,8 +8,8 @@
 // its first paint as done (firstpaint.h), both on the monotonic clock.
 //
 // With a fifth argument, close_probe.cpp, it also opens a list of 20,000 combinations
-// until every editor is built, then closes it: peak memory, and the time from the close
-// to the end of the process.
+// until every one has its editor in the list, then closes it: peak memory, and the time
+// from the close to the end of the process.
 #include "mapping/keymapformat.h"
 
 #include <QByteArray>
@@ -262,7 +262,7 @@ int main(int argc, char **argv)
         return ok;
     };
 
-    // The long list: every editor built, then a close, which saves as a user's close does.
+    // The long list: every combination in the list, then a close, which saves as a user's does.
     // Returns false on failure; the child is ended however it went.
     const QString longHome = root + QStringLiteral("/data-%1").arg(longList);
     std::vector<double> longPeakKb, longCloseMs;
@@ -341,10 +341,11 @@ int main(int argc, char **argv)
         std::fprintf(memory, "%-18s %10.1f %8.2f\n", qPrintable(p.name), kb / 1024, kb / floorKb);
     }
     if (!longPeakKb.empty()) {
-        std::fprintf(memory,
-                     "\n== 5. A long list (%d combinations, every combination in the list, then closed; "
-                     "median of %d runs) ==\n",
-                     longList, longListRounds);
+        std::fprintf(
+            memory,
+            "\n== 5. A long list (%d combinations, every combination in the list, then closed; "
+            "median of %d runs) ==\n",
+            longList, longListRounds);
         std::fprintf(memory, "%-18s %10s %10s\n", "program", "peak MB", "close ms");
         std::fprintf(memory, "%-18s %10.1f %10.1f\n",
                      qPrintable(QStringLiteral("%1 combinations").arg(longList)),

@@ -1,5 +1,6 @@
-// The editor as main() starts it, for a long key mapping file: once every combination's
-// editor is built, it prints the monotonic clock and its peak resident memory on one line,
+// The editor as main() starts it, for a long key mapping file: once every combination
+// has its editor in the list, it prints the monotonic clock and its peak resident memory on one
+// line,
 //     built <nanoseconds> <peak kB>
 // and closes the window as the user would. The close saves the file and the settings and
 // sends the messages; the process then ends as main() returns. bench_window takes the
