@@ -6,8 +6,9 @@
 # Usage: check-package.sh <build folder>
 set -euo pipefail
 build=$(realpath "${1:?build folder}")
+source=$(dirname "$(realpath "$0")")
 
-for tool in cpack lintian appstreamcli dpkg-deb; do
+for tool in cpack lintian appstreamcli dpkg-deb dpkg-parsechangelog; do
     command -v "$tool" >/dev/null \
         || { echo "check-package.sh: $tool is missing (scripts/install-deps.sh package)" >&2; exit 1; }
 done
@@ -18,6 +19,14 @@ cpack -G DEB
 debs=(tavorin-settings_*.deb)
 [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || { echo "check-package.sh: expected one package, found: ${debs[*]}" >&2; exit 1; }
 deb=$build/${debs[0]}
+
+# The changelog's latest entry and the AppStream release name the package's version.
+version=$(dpkg-deb -f "$deb" Version)
+logged=$(dpkg-parsechangelog -l "$source/changelog" -S Version)
+[ "$logged" = "$version" ] \
+    || { echo "check-package.sh: packaging/changelog is at $logged, the package at $version" >&2; exit 1; }
+grep -q "<release version=\"$version\"" "$source/org.tavorin.Settings.metainfo.xml" \
+    || { echo "check-package.sh: no release $version in the AppStream metadata" >&2; exit 1; }
 
 echo "== lintian $(basename "$deb")"
 lintian --fail-on error,warning "$deb"
