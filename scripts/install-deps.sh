@@ -56,13 +56,15 @@ done
 # One shell command, so that a single sudo (or su) covers both the update and the
 # install, and the environment setting survives sudo's reset of the environment.
 install="apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends ${missing[*]}"
-echo "Installing for ${names[*]}: ${missing[*]}"
 if [ "$(id -u)" -eq 0 ]; then
+    echo "Installing for ${names[*]}: ${missing[*]}"
     sh -c "$install"
-elif command -v sudo >/dev/null && { sudo -n true 2>/dev/null || [ -t 0 ]; }; then
+elif command -v sudo >/dev/null && { sudo -n true 2>/dev/null || { : </dev/tty; } 2>/dev/null; }; then
+    echo "Installing for ${names[*]} with sudo: ${missing[*]}"
     sudo sh -c "$install"
 else
-    echo "These Debian packages are missing. Install them as root, for instance by pasting:" >&2
+    echo "Missing Debian packages for ${names[*]}: ${missing[*]}" >&2
+    echo "Install them as root, for instance by pasting this line:" >&2
     if command -v sudo >/dev/null; then
         echo "  sudo sh -c '$install'" >&2
     else
