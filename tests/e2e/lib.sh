@@ -124,7 +124,7 @@ e2e_begin()
     local tool
     for tool in Xvfb openbox wmctrl xdotool dbus-daemon dbus-monitor dbus-send import convert xmllint; do
         command -v "$tool" >/dev/null \
-            || e2e_fail "$tool is missing: scripts/install-deps.sh installs it"
+            || e2e_fail "$tool is missing: scripts/install-deps.sh test installs it"
     done
     env --default-signal=INT true 2>/dev/null || e2e_fail "env lacks --default-signal (coreutils 8.31 or later)"
 
