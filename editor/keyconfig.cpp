@@ -105,7 +105,6 @@ void KeyConfig::build()
     if (!m_pending)
         return;
     const std::unique_ptr<Pending> pending = std::move(m_pending);
-    setFocusPolicy(Qt::NoFocus);
     setup();
     for (const XmlParser::Key &key : pending->keys)
         insertButton(new InputButton(key.key(), key.state(), this));
@@ -120,6 +119,8 @@ void KeyConfig::build()
         QWidget::setTabOrder(previous, widget);
         previous = widget;
     }
+    // Only now: tab order is not set from a widget that takes no focus.
+    setFocusPolicy(Qt::NoFocus);
     for (QObject *child : children()) {
         if (child->isWidgetType() && isVisible())
             static_cast<QWidget *>(child)->show();

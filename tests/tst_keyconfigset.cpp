@@ -4,6 +4,7 @@
 #include "editor/keyconfig.h"
 #include "findbutton.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLayoutItem>
@@ -281,8 +282,18 @@ void KeyConfigSetTest::largeList()
     // An editor makes its widgets once it comes into view; one never seen has none yet.
     QTRY_VERIFY_WITH_TIMEOUT(set.configs.last()->replacementEdit, 5000);
     QCOMPARE(set.configs.last()->replacementEdit->text(), QString::number(count - 1));
-    if (count >= 1000)
+    if (count >= 1000) {
         QVERIFY(!set.configs.at(count / 2)->replacementEdit);
+        // Reached by Tab, one makes its widgets: its key, ">>", its text and "delete" in
+        // that order, then on to the next editor's key.
+        KeyConfig *reached = set.configs.at(count / 4);
+        reached->setFocus(Qt::TabFocusReason);
+        QVERIFY(reached->replacementEdit);
+        QCOMPARE(QApplication::focusWidget(), reached->buttons.first());
+        for (int i = 0; i < 4; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), set.configs.at(count / 4 + 1)->buttons.first());
+    }
 
     timer.restart();
     const QString document = set.xml();
