@@ -74,10 +74,10 @@ QSize KeyConfig::minimumSizeHint() const
 
 bool KeyConfig::event(QEvent *event)
 {
-    // Painted may mean on screen: the widgets are made once this paint is over (not
-    // during it, when new widgets would be painted before they are laid out), if the
-    // editor is still in view then; a new editor is painted once where it is created,
-    // before the list lays it out far below.
+    // The widgets are made when the editor is painted in view: after this paint (made
+    // during it, they would be painted before the layout places them), and only if the
+    // editor is still in view then, since a new one is painted once where it is created,
+    // before the list lays it out further down.
     if (m_pending && event->type() == QEvent::Paint) {
         QMetaObject::invokeMethod(
             this,
@@ -121,9 +121,11 @@ void KeyConfig::build()
     }
     // Only now: tab order is not set from a widget that takes no focus.
     setFocusPolicy(Qt::NoFocus);
-    for (QObject *child : children()) {
-        if (child->isWidgetType() && isVisible())
-            static_cast<QWidget *>(child)->show();
+    if (isVisible()) {
+        for (QObject *child : children()) {
+            if (child->isWidgetType())
+                static_cast<QWidget *>(child)->show();
+        }
     }
     updateGeometry();
 }

@@ -52,7 +52,7 @@ void KeyConfigSet::build(qsizetype count)
         const XmlParser::KeyConfig config = m_unbuilt.takeFirst();
         if (m_showWithList)
             add(config.replacement(), config.items());
-        else // most of a long list is never looked at: its widgets are made when it is
+        else // widgets made once in view, which most of a long list never is
             add(KeyConfig::deferred(config.items(), config.replacement(), container));
     }
     containerLayout->setEnabled(true);

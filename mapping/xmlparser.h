@@ -103,7 +103,7 @@ private:
     bool m_stopped = false;
     QString m_errorString;
     QString m_stoppedAt;
-    qint64 m_maxBytes = std::numeric_limits<qint64>::max() - 1;
+    qint64 m_maxBytes = std::numeric_limits<qint64>::max();
     int m_maxCombinations = std::numeric_limits<int>::max();
     bool m_tooManyCombinations = false;
     KeyMapFile::Status m_status = KeyMapFile::Status::Missing;
