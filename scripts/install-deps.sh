@@ -11,6 +11,7 @@ packages=(
     qt6-translations-l10n libgl-dev
     # run and test: a virtual screen, a window manager, key events, a private bus
     xvfb xauth openbox wmctrl xdotool x11-utils dbus-daemon dbus-bin fonts-dejavu-core
+    libxml2-utils
     # fuzzing and sanitizers
     clang libclang-rt-14-dev
     # packaging and screenshots

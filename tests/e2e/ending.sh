@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
-# Ends other than a close: a terminating signal (sigterm, sigint, sighup) or an element
-# the key mapping reader does not know (unknown-element). Nothing is saved, but the
-# input method, switched off at start, is switched on again before the program ends.
+# Ends other than a close: a terminating signal (sigterm, sigint, sighup), an element
+# the key mapping reader does not know (unknown-element) or the display connection
+# closed under the program (x-connection, as a "force quit" or a lost X server does).
+# Nothing is saved, but the input method, switched off at start, is switched on again
+# before the program ends.
 #
-# Usage: ending.sh sigterm|sigint|sighup|unknown-element
+# Signals that do not end it: started with SIGHUP and SIGINT ignored (nohup), those
+# two leave it running (nohup); a Ctrl+C while the close is saving (sigint-in-close)
+# neither cuts the close short nor changes its status or sends "enable" twice.
+#
+# Usage: ending.sh sigterm|sigint|sighup|unknown-element|x-connection|nohup|sigint-in-close
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 case=${1:?which ending}
 e2e_begin
@@ -20,6 +26,45 @@ cp "$E2E_KEYMAP" "$W/keymap.before"
 cp "$E2E_SETTINGS" "$W/settings.before"
 before=$(e2e_snapshot_folder "$E2E_DATA_DIR")
 
+# A close that went through: status 0, one "enable", both files in the program's layout.
+expect_complete_close()
+{
+    e2e_wait_exit
+    e2e_expect_status 0
+    e2e_expect_bus "disable reread enable"
+    e2e_expect_settings 'delay=500
+fontSize=20
+symbols=xyz'
+    printf '<hardware-keyboard>\n\t<key-config>\n%s\n%s\n\t</key-config>\n</hardware-keyboard>' \
+        $'\t\t<key keycode="81" state="0"/>' $'\t\t<replacement text="abc"/>' >"$W/expected.xml"
+    e2e_expect_file "$E2E_KEYMAP" "$W/expected.xml"
+}
+
+case $case in
+nohup)
+    e2e_start_app --ignore-signal=HUP,INT
+    e2e_wait_window
+    # Still ignored by the running program (bit N-1 of SigIgn stands for signal N).
+    ignored=$((16#$(awk '$1 == "SigIgn:" { print $2 }' "/proc/$E2E_APP_PID/status")))
+    ((ignored & (1 << 0) && ignored & (1 << 1))) || e2e_fail "SIGHUP or SIGINT is not ignored"
+    kill -HUP "$E2E_APP_PID"
+    kill -INT "$E2E_APP_PID"
+    e2e_close_window
+    expect_complete_close
+    exit 0
+    ;;
+sigint-in-close)
+    # The key mapping file is put in place while the close runs: a Ctrl+C then.
+    e2e_start_app "LD_PRELOAD=$E2E_FAILRENAME" E2E_FAIL_RENAME_TARGET=hardware-keyboard.xml \
+        E2E_RENAME_SIGINT=1 "E2E_FAIL_RENAME_LOG=$W/renames.log"
+    e2e_wait_window
+    e2e_close_window
+    expect_complete_close
+    [[ -s $W/renames.log ]] || e2e_fail "no Ctrl+C came during the close"
+    exit 0
+    ;;
+esac
+
 e2e_start_app
 case $case in
 sig*)
@@ -35,6 +80,14 @@ unknown-element)
     e2e_expect_log "$E2E_APP_ERR" "Unknow tag KEY-CONFIG"
     [[ -z $(xdotool search --name '^Tavorin Settings$' 2>/dev/null) ]] \
         || e2e_fail "a window is still shown"
+    ;;
+x-connection)
+    e2e_wait_window
+    e2e_expect_bus "disable"
+    xkill -id "$E2E_WIN" >/dev/null
+    e2e_wait_exit
+    e2e_expect_status 1
+    grep -q "The X11 connection broke" "$E2E_APP_ERR" || e2e_fail "not ended by the lost connection"
     ;;
 *) e2e_fail "unknown case $case" ;;
 esac

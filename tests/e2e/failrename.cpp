@@ -4,8 +4,12 @@
 // work, so only the last step of an atomic replacement fails, whatever the user's
 // rights (root included). Each refused rename appends the target's path to the file
 // E2E_FAIL_RENAME_LOG, so the test can tell that the fault was really hit.
+//
+// With E2E_RENAME_SIGINT set, such a rename is not refused: the process is sent SIGINT,
+// as by a Ctrl+C typed at that moment, and the rename then goes through.
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,7 +28,7 @@ bool isTarget(const char *path)
     return std::strcmp(slash ? slash + 1 : path, target) == 0;
 }
 
-int refuse(const char *path)
+void logTarget(const char *path)
 {
     if (const char *log = std::getenv("E2E_FAIL_RENAME_LOG")) {
         const int fd = ::open(log, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
@@ -36,8 +40,19 @@ int refuse(const char *path)
             ::close(fd);
         }
     }
+}
+
+// Logs the rename onto the target; then either signals the process and lets the rename
+// go on (true), or refuses it with EBUSY (false).
+bool letThrough(const char *path)
+{
+    logTarget(path);
+    if (std::getenv("E2E_RENAME_SIGINT")) {
+        ::kill(::getpid(), SIGINT);
+        return true;
+    }
     errno = EBUSY;
-    return -1;
+    return false;
 }
 
 template <typename Function> Function next(const char *name)
@@ -51,24 +66,24 @@ extern "C" {
 
 int rename(const char *from, const char *to) noexcept
 {
-    if (isTarget(to))
-        return refuse(to);
+    if (isTarget(to) && !letThrough(to))
+        return -1;
     static const auto real = next<int (*)(const char *, const char *)>("rename");
     return real(from, to);
 }
 
 int renameat(int fromDir, const char *from, int toDir, const char *to) noexcept
 {
-    if (isTarget(to))
-        return refuse(to);
+    if (isTarget(to) && !letThrough(to))
+        return -1;
     static const auto real = next<int (*)(int, const char *, int, const char *)>("renameat");
     return real(fromDir, from, toDir, to);
 }
 
 int renameat2(int fromDir, const char *from, int toDir, const char *to, unsigned flags) noexcept
 {
-    if (isTarget(to))
-        return refuse(to);
+    if (isTarget(to) && !letThrough(to))
+        return -1;
     static const auto real =
         next<int (*)(int, const char *, int, const char *, unsigned)>("renameat2");
     return real(fromDir, from, toDir, to, flags);

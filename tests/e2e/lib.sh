@@ -205,6 +205,19 @@ e2e_bus_time()
         '$1 == "sig" && $6 == p && $7 == i && $8 == m { print $2; exit }' "$W/bus.log"
 }
 
+# The file was in its final state before the input method was told to re-read it:
+# its last change (content or rename into place) is no later than the moment the
+# monitor received "reread". File times come from a clock that never runs ahead.
+e2e_expect_changed_before_reread()
+{
+    local changed reread
+    changed=$(stat -c %.9Z "$1")
+    reread=$(e2e_bus_time reread)
+    [[ -n $reread ]] || e2e_fail "no reread on the bus"
+    awk -v c="$changed" -v r="$reread" 'BEGIN { exit !(c <= r) }' \
+        || e2e_fail "$1 changed at $changed, after reread was sent ($reread)"
+}
+
 # e2e_expect_bus "disable reread enable": after syncing with the bus, the program's
 # messages must be exactly these, in this order.
 e2e_expect_bus()
@@ -215,9 +228,10 @@ e2e_expect_bus()
     [[ $seen == "$1" ]] || e2e_fail "bus messages: expected '$1', seen '$seen'"
 }
 
-# e2e_start_app [--file-size-limit BLOCKS] [NAME=VALUE...]: starts the program in
-# the background with default handling of the terminating signals (a background job
-# of a script would otherwise inherit an ignored SIGINT). With a file size limit
+# e2e_start_app [--file-size-limit BLOCKS] [ENV-OPTION...] [NAME=VALUE...]: starts the
+# program in the background with default handling of the terminating signals (a
+# background job of a script would otherwise inherit an ignored SIGINT), unless an
+# option of env(1) such as --ignore-signal=HUP says otherwise. With a file size limit
 # (in 1024-byte blocks) SIGXFSZ is ignored, so an oversized write fails with EFBIG
 # instead of killing the program.
 e2e_start_app()
