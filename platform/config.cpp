@@ -60,10 +60,11 @@ bool Config::commit()
         settings.sync();
         status = settings.status();
     }
-    // QSettings reports only its first error. Lines of the old file that it cannot parse
-    // (a byte-order mark, '#' comments) give a FormatError before anything is written,
-    // which then stands for the write's own result too. The file tells: a write puts a
-    // new file in place of the old one (QSettings writes through QSaveFile, by rename).
+    // QSettings reports only its first error. A file that it cannot parse (a section
+    // without its ']'; a byte-order mark or '#' comment lines, even after the write went
+    // through) gives a FormatError, which then stands for the write's own result too.
+    // The file tells: a write puts a new file in place of the old one (QSettings writes
+    // through QSaveFile, by rename).
     if (status == QSettings::NoError)
         return true;
     if (status == QSettings::FormatError) {

@@ -8,6 +8,19 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
 // The settings store: defaults, typed reads and the moment the values are committed.
 class ConfigTest : public QObject
 {
@@ -19,6 +32,8 @@ private Q_SLOTS:
     void numbers_data();
     void numbers();
     void writesReachTheFileOnlyOnRelease();
+    void commitFailsOnlyWhenTheFileWasNotWritten_data();
+    void commitFailsOnlyWhenTheFileWasNotWritten();
     void groupsAreSeparate();
     void applicationFileNameIsStableAndCreatesFolder();
 };
@@ -80,6 +95,57 @@ void ConfigTest::writesReachTheFileOnlyOnRelease()
     again.setGroup(QStringLiteral("Tavorin"));
     QCOMPARE(again.readEntry(QStringLiteral("symbols")), QStringLiteral("a\\b;c=d"));
     QCOMPARE(again.readNumEntry(QStringLiteral("delay"), 0), 300);
+}
+
+void ConfigTest::commitFailsOnlyWhenTheFileWasNotWritten_data()
+{
+    QTest::addColumn<QByteArray>("old"); // the file before; null for a folder in its place
+    QTest::addColumn<long>("sizeLimit"); // bytes a file may grow to, 0 for no limit
+    QTest::addColumn<bool>("written");
+    const QByteArray unclosed("[Tavorin\nfontSize=3\n");
+    QTest::newRow("no file yet") << QByteArray("") << 0L << true;
+    QTest::newRow("byte-order mark")
+        << QByteArray("\xef\xbb\xbf[Tavorin]\nfontSize=3\n") << 0L << true;
+    QTest::newRow("comment lines")
+        << QByteArray("# by hand\n[Tavorin]\n# the size\nfontSize=3\n") << 0L << true;
+    QTest::newRow("section without ']'") << unclosed << 0L << true;
+    // The format error of reading the old file stands for the failed write too.
+    QTest::newRow("section without ']', write cut short") << unclosed << 8L << false;
+    QTest::newRow("a folder in its place") << QByteArray() << 0L << false;
+}
+
+void ConfigTest::commitFailsOnlyWhenTheFileWasNotWritten()
+{
+    QFETCH(QByteArray, old);
+    QFETCH(long, sizeLimit);
+    QFETCH(bool, written);
+    QDir(storePath()).removeRecursively();
+    if (old.isNull())
+        QVERIFY(QDir().mkpath(storePath()));
+    else if (!old.isEmpty())
+        writeStore(old);
+    const QByteArray before = old.isNull() ? QByteArray() : readAll(storePath());
+
+    Config config(QStringLiteral("Tavorin"), Config::User);
+    config.setGroup(QStringLiteral("Tavorin"));
+    config.writeEntry(QStringLiteral("fontSize"), 30);
+    rlimit saved{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = sizeLimit ? rlim_t(sizeLimit) : saved.rlim_cur;
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const bool committed = config.commit();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    QCOMPARE(committed, written);
+    QCOMPARE(config.errorString().isEmpty(), written);
+    if (written)
+        QVERIFY2(readAll(storePath()).contains("fontSize=30"), readAll(storePath()).constData());
+    else
+        QCOMPARE(readAll(storePath()), before);
+    QDir(storePath()).removeRecursively();
 }
 
 void ConfigTest::groupsAreSeparate()
