@@ -296,6 +296,15 @@ e2e_wait_exit()
     E2E_PIDS=("${E2E_PIDS[@]}")
 }
 
+# After the window was closed: the program ends with status 0, and the input method
+# heard disable, reread and enable, once each.
+e2e_expect_clean_close()
+{
+    e2e_wait_exit
+    e2e_expect_status 0
+    e2e_expect_bus "disable reread enable"
+}
+
 e2e_expect_status()
 {
     [[ $E2E_APP_STATUS == "$1" ]] || e2e_fail "exit status: expected $1, got $E2E_APP_STATUS"
@@ -347,6 +356,14 @@ e2e_expect_log()
 e2e_expect_no_log()
 {
     ! grep -Eq "(^|: )$2\$" "$1" || e2e_fail "unexpected line '$2' in $(basename "$1")"
+}
+
+# e2e_keymap_one KEYCODE STATE TEXT: the key mapping file as the program writes one
+# combination of one key.
+e2e_keymap_one()
+{
+    printf '<hardware-keyboard>\n\t<key-config>\n\t\t<key keycode="%s" state="%s"/>\n' "$1" "$2"
+    printf '\t\t<replacement text="%s"/>\n\t</key-config>\n</hardware-keyboard>' "$3"
 }
 
 # A listing of FOLDER (names, types, sizes, modes, modification times) that changes

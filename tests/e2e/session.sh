@@ -76,10 +76,7 @@ first-start)
         || e2e_fail "the program's org.freedesktop.Application differs from the file's"
 
     e2e_close_window
-    e2e_wait_exit
-    e2e_expect_status 0
-
-    e2e_expect_bus "disable reread enable"
+    e2e_expect_clean_close
     e2e_expect_settings 'delay=1000
 fontSize=12
 symbols=\\'
@@ -126,14 +123,11 @@ second-start)
     e2e_key End
     e2e_type d
     e2e_close_window
-    e2e_wait_exit
-    e2e_expect_status 0
-    e2e_expect_bus "disable reread enable"
+    e2e_expect_clean_close
     e2e_expect_settings 'delay=1000
 fontSize=12
 symbols=xyzQ'
-    printf '<hardware-keyboard>\n\t<key-config>\n%s\n%s\n\t</key-config>\n</hardware-keyboard>' \
-        $'\t\t<key keycode="81" state="0"/>' $'\t\t<replacement text="abcd"/>' >"$W/expected.xml"
+    e2e_keymap_one 81 0 abcd >"$W/expected.xml"
     e2e_expect_file "$E2E_KEYMAP" "$W/expected.xml"
     ;;
 unanswered)
