@@ -3,10 +3,9 @@
 // that file is a mount point. Creating, writing and flushing a file beside it still
 // work, so only the last step of an atomic replacement fails, whatever the user's
 // rights (root included). Each refused rename appends the target's path to the file
-// E2E_FAIL_RENAME_LOG, so the test can tell that the fault was really hit.
-//
-// With E2E_RENAME_SIGINT set, such a rename is not refused: the process is sent SIGINT,
-// as by a Ctrl+C typed at that moment, and the rename then goes through.
+// E2E_FAIL_RENAME_LOG, so the test can tell that the fault was really hit. With
+// E2E_RENAME_SIGINT set, the rename is sent SIGINT instead (a Ctrl+C at that moment)
+// and then goes through.
 
 #include <cerrno>
 #include <csignal>
@@ -28,7 +27,8 @@ bool isTarget(const char *path)
     return std::strcmp(slash ? slash + 1 : path, target) == 0;
 }
 
-void logTarget(const char *path)
+// -1 for a refused rename, 0 for one to let through.
+int onTargetRename(const char *path)
 {
     if (const char *log = std::getenv("E2E_FAIL_RENAME_LOG")) {
         const int fd = ::open(log, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
@@ -40,19 +40,10 @@ void logTarget(const char *path)
             ::close(fd);
         }
     }
-}
-
-// Logs the rename onto the target; then either signals the process and lets the rename
-// go on (true), or refuses it with EBUSY (false).
-bool letThrough(const char *path)
-{
-    logTarget(path);
-    if (std::getenv("E2E_RENAME_SIGINT")) {
-        ::kill(::getpid(), SIGINT);
-        return true;
-    }
+    if (std::getenv("E2E_RENAME_SIGINT"))
+        return ::kill(::getpid(), SIGINT);
     errno = EBUSY;
-    return false;
+    return -1;
 }
 
 template <typename Function> Function next(const char *name)
@@ -66,7 +57,7 @@ extern "C" {
 
 int rename(const char *from, const char *to) noexcept
 {
-    if (isTarget(to) && !letThrough(to))
+    if (isTarget(to) && onTargetRename(to) != 0)
         return -1;
     static const auto real = next<int (*)(const char *, const char *)>("rename");
     return real(from, to);
@@ -74,7 +65,7 @@ int rename(const char *from, const char *to) noexcept
 
 int renameat(int fromDir, const char *from, int toDir, const char *to) noexcept
 {
-    if (isTarget(to) && !letThrough(to))
+    if (isTarget(to) && onTargetRename(to) != 0)
         return -1;
     static const auto real = next<int (*)(int, const char *, int, const char *)>("renameat");
     return real(fromDir, from, toDir, to);
@@ -82,7 +73,7 @@ int renameat(int fromDir, const char *from, int toDir, const char *to) noexcept
 
 int renameat2(int fromDir, const char *from, int toDir, const char *to, unsigned flags) noexcept
 {
-    if (isTarget(to) && !letThrough(to))
+    if (isTarget(to) && onTargetRename(to) != 0)
         return -1;
     static const auto real =
         next<int (*)(int, const char *, int, const char *, unsigned)>("renameat2");

@@ -120,7 +120,7 @@ e2e_cleanup()
 e2e_begin()
 {
     local tool
-    for tool in Xvfb openbox wmctrl xdotool dbus-daemon dbus-monitor dbus-send import convert; do
+    for tool in Xvfb openbox wmctrl xdotool dbus-daemon dbus-monitor dbus-send import convert xmllint; do
         command -v "$tool" >/dev/null \
             || e2e_fail "$tool is missing: scripts/install-deps.sh installs it"
     done
