@@ -70,6 +70,11 @@ SingleInstance::Outcome SingleInstance::claim(int timeoutMs)
     }
 }
 
+void SingleInstance::setWindow(QWidget *window)
+{
+    m_window = window;
+}
+
 void SingleInstance::Activate(const QVariantMap &)
 {
     if (!m_window || !m_window->isVisible()) {

@@ -38,7 +38,7 @@ public:
 
     // The window that Activate shows and raises; once it is closed, Activate fails, so
     // that a start during the close waits for the name instead of being told all is well.
-    void setWindow(QWidget *window) { m_window = window; }
+    void setWindow(QWidget *window);
 
     // The interface's methods, exported with the names (argument names included) that
     // the interface defines.

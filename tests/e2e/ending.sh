@@ -57,6 +57,7 @@ sig*)
     signal=${case#sig}
     kill -s "${signal^^}" "$E2E_APP_PID"
     e2e_wait_exit
+    e2e_expect_status $((128 + $(kill -l "${signal^^}")))
     ;;
 unknown-element)
     e2e_wait_exit
