@@ -23,6 +23,8 @@ E2E_SCREEN_W=1024
 E2E_SCREEN_H=768
 E2E_CHANNEL_PATH=/Tavorin/Private
 E2E_CHANNEL_INTERFACE=org.tavorin.QCop
+# Every key mapping file the program writes must validate against the published schema.
+E2E_SCHEMA=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../docs" && pwd)/hardware-keyboard.rng
 
 E2E_PIDS=()        # every background process started here, in start order
 E2E_APP_PID=
@@ -122,7 +124,7 @@ e2e_begin()
     local tool
     for tool in Xvfb openbox wmctrl xdotool dbus-daemon dbus-monitor dbus-send import convert xmllint; do
         command -v "$tool" >/dev/null \
-            || e2e_fail "$tool is missing: scripts/install-deps.sh installs it"
+            || e2e_fail "$tool is missing: scripts/install-deps.sh test installs it"
     done
     env --default-signal=INT true 2>/dev/null || e2e_fail "env lacks --default-signal (coreutils 8.31 or later)"
 
@@ -244,6 +246,7 @@ e2e_start_app()
     local signals=(--default-signal=INT,TERM,HUP,QUIT,PIPE)
     [[ -n $limit ]] && signals+=(--ignore-signal=XFSZ)
     E2E_APP_ERR=$W/app-$((++E2E_APP_RUNS)).err
+    E2E_KEYMAP_BEFORE=$(e2e_file_id "$E2E_KEYMAP")
     (
         [[ -z $limit ]] || ulimit -f "$limit"
         exec env "${signals[@]}" "$@" "$E2E_APP"
@@ -294,6 +297,10 @@ e2e_wait_exit()
         [[ ${E2E_PIDS[i]} != "$E2E_APP_PID" ]] || unset 'E2E_PIDS[i]'
     done
     E2E_PIDS=("${E2E_PIDS[@]}")
+    if [[ -f $E2E_KEYMAP && $(e2e_file_id "$E2E_KEYMAP") != "$E2E_KEYMAP_BEFORE" ]]; then
+        xmllint --noout --relaxng "$E2E_SCHEMA" "$E2E_KEYMAP" 2>"$W/schema.log" \
+            || e2e_fail "the key mapping file written does not match $E2E_SCHEMA: $(cat "$W/schema.log")"
+    fi
 }
 
 # After the window was closed: the program ends with status 0, and the input method
@@ -304,6 +311,9 @@ e2e_expect_clean_close()
     e2e_expect_status 0
     e2e_expect_bus "disable reread enable"
 }
+
+# Changes whenever the file is replaced or rewritten; empty while there is none.
+e2e_file_id() { stat -c '%i %s %.9Y' "$1" 2>/dev/null || true; }
 
 e2e_expect_status()
 {
