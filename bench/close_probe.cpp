@@ -8,6 +8,7 @@
 #include "app/configwidget.h"
 #include "editor/keyconfig.h"
 #include "platform/qpeapplication.h"
+#include "platform/singleinstance.h"
 
 #include <QFile>
 #include <QTimer>
@@ -19,9 +20,13 @@
 int main(int argc, char **argv)
 {
     QPEApplication app(argc, argv, QPEApplication::GuiClient);
+    SingleInstance instance;
+    if (instance.claim() != SingleInstance::First)
+        return 1;
     ConfigWidget::switchInputMethodOnAtEveryEnd(&app);
     const int expected = argc > 1 ? std::atoi(argv[1]) : 0;
     ConfigWidget window(nullptr, nullptr);
+    instance.setWindow(&window);
     app.showMainWidget(&window, false);
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &window, [&] {
