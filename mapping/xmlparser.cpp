@@ -1,5 +1,6 @@
 #include "mapping/xmlparser.h"
 
+#include <QBuffer>
 #include <QStringDecoder>
 #include <QXmlStreamReader>
 
@@ -180,7 +181,11 @@ void XmlParser::readAll(QByteArray content)
         invalidAt >= 0 && invalidAt < content.size() && content.at(invalidAt) == 0;
     if (invalidAt >= 0)
         content.truncate(invalidAt);
-    QXmlStreamReader reader(content);
+    // Through a device, the reader decodes a block at a time rather than the whole file
+    // into one string of twice its size.
+    QBuffer buffer(&content);
+    buffer.open(QIODevice::ReadOnly);
+    QXmlStreamReader reader(&buffer);
     // Names are compared as written, prefixes included, so namespaces play no part.
     reader.setNamespaceProcessing(false);
     while (!m_stopped && !reader.atEnd()) {
