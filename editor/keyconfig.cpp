@@ -73,6 +73,11 @@ void KeyConfig::setup()
     m_deleteButton = new QPushButton(tr("delete"), this);
     deleteRow->addWidget(m_deleteButton);
     connect(m_deleteButton, &QPushButton::clicked, this, &KeyConfig::del);
+
+    connect(replacementEdit, &QLineEdit::textChanged, this, [this] {
+        updateHint();
+        Q_EMIT edited(this);
+    });
 }
 
 // Capture buttons always go just before ">>": the label is at index 0.
@@ -81,6 +86,10 @@ void KeyConfig::insertButton(InputButton *button)
     keysLayout->insertWidget(buttons.size() + 1, button);
     buttons.append(button);
     updateDescriptions();
+    connect(button, &InputButton::keyChanged, this, [this] {
+        updateHint();
+        Q_EMIT edited(this);
+    });
 }
 
 void KeyConfig::addButton()
@@ -121,9 +130,15 @@ void KeyConfig::updateDescriptions()
 void KeyConfig::setReplacement(const QString &text)
 {
     replacementEdit->setText(text);
+    updateHint(); // also when the text stays empty, for keys read without one
 }
 
-QString KeyConfig::xml() const
+QString KeyConfig::replacement() const
+{
+    return replacementEdit->text();
+}
+
+QList<XmlParser::Key> KeyConfig::keys() const
 {
     QList<XmlParser::Key> keys;
     keys.reserve(buttons.size());
@@ -131,7 +146,84 @@ QString KeyConfig::xml() const
         if (button->hasKey()) // buttons never set are skipped
             keys.append(XmlParser::Key(button->key(), button->state()));
     }
-    return xml(keys, replacementEdit->text());
+    return keys;
+}
+
+bool KeyConfig::hasKey() const
+{
+    for (const InputButton *button : buttons) {
+        if (button->hasKey())
+            return true;
+    }
+    return false;
+}
+
+bool KeyConfig::isComplete() const
+{
+    return hasKey() && !replacementEdit->text().isEmpty();
+}
+
+KeyConfig::Content KeyConfig::content() const
+{
+    Content content;
+    for (const InputButton *button : buttons) {
+        content.keys.append(button->hasKey()
+                                ? std::optional(XmlParser::Key(button->key(), button->state()))
+                                : std::nullopt);
+    }
+    content.replacement = replacementEdit->text();
+    return content;
+}
+
+KeyConfig *KeyConfig::fromContent(const Content &content, QWidget *parent)
+{
+    auto *editor = new KeyConfig(QList<XmlParser::Key>(), parent);
+    for (const std::optional<XmlParser::Key> &key : content.keys) {
+        editor->insertButton(key ? new InputButton(key->key(), key->state(), editor)
+                                 : new InputButton(editor));
+    }
+    editor->setReplacement(content.replacement);
+    return editor;
+}
+
+void KeyConfig::setTwin(int number)
+{
+    if (number == m_twin)
+        return;
+    m_twin = number;
+    updateHint();
+}
+
+// What the user would otherwise learn only from the saved file: that this combination
+// is left out of it, or that another one with the same keys is written as well.
+void KeyConfig::updateHint()
+{
+    const bool hasText = !replacementEdit->text().isEmpty();
+    const bool hasKey = this->hasKey();
+    QString hint;
+    if (hasText && !hasKey)
+        hint = tr("Not saved: no key captured");
+    else if (hasKey && !hasText)
+        hint = tr("Not saved: no replacement text");
+    else if (m_twin > 0)
+        hint = tr("Same keys as combination %1").arg(m_twin);
+
+    if (!m_hint) {
+        if (hint.isEmpty())
+            return;
+        // Below the replacement row, above the row with "delete".
+        m_hint = new QLabel(this);
+        m_hint->setTextFormat(Qt::PlainText);
+        auto *column = static_cast<QVBoxLayout *>(layout());
+        column->insertWidget(column->count() - 1, m_hint);
+    }
+    m_hint->setText(hint);
+    m_hint->setHidden(hint.isEmpty());
+}
+
+QString KeyConfig::xml() const
+{
+    return xml(keys(), replacementEdit->text());
 }
 
 QString KeyConfig::xml(const QList<XmlParser::Key> &keys, const QString &replacement)

@@ -6,9 +6,12 @@
 #include <QList>
 #include <QWidget>
 
+#include <optional>
+
 QT_BEGIN_NAMESPACE
 class QFrame;
 class QHBoxLayout;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 QT_END_NAMESPACE
@@ -29,10 +32,31 @@ public:
     explicit KeyConfig(const QList<XmlParser::Key> &keys, QWidget *parent = nullptr,
                        const char *name = nullptr);
 
+    // What the editor holds, to build it again as it was (undo of a delete): each capture
+    // button's key in row order, nullopt for a button never set, and the replacement text.
+    struct Content
+    {
+        QList<std::optional<XmlParser::Key>> keys;
+        QString replacement;
+    };
+    Content content() const;
+    static KeyConfig *fromContent(const Content &content, QWidget *parent);
+
     void setReplacement(const QString &text);
+    QString replacement() const;
+    // The keys it would write, in row order: set buttons and unlabelled keys read from
+    // the file.
+    QList<XmlParser::Key> keys() const;
+    // It would be written to the file: it has a key to write and a replacement text.
+    bool isComplete() const;
     // The combination's place in its list, counted from 1, for the accessible
     // descriptions of its buttons ("key 2 of combination 3", "deletes combination 3").
     void setNumber(int number);
+    int number() const { return m_number; }
+    QPushButton *deleteButton() const { return m_deleteButton; }
+    // The number of the first other combination with the same keys that would be
+    // written too, for the hint "Same keys as combination %1"; 0 for none.
+    void setTwin(int number);
     // This combination's part of the file, or a null string when it has no key to write
     // or no replacement text, so that it is left out of the file.
     QString xml() const;
@@ -42,6 +66,8 @@ public:
 
 Q_SIGNALS:
     void deleteMe(KeyConfig *config);
+    // A key was captured or the replacement text changed: what it writes may differ.
+    void edited(KeyConfig *config);
 
 protected Q_SLOTS:
     void addButton();
@@ -56,6 +82,8 @@ private:
 
     void insertButton(InputButton *button);
     void updateDescriptions();
+    bool hasKey() const;
+    void updateHint();
 
     QHBoxLayout *keysLayout = nullptr; // label, capture buttons, ">>"
     QList<InputButton *> buttons; // in row order; not owning
@@ -64,6 +92,8 @@ private:
     QPushButton *m_moreButton = nullptr;
     QPushButton *m_deleteButton = nullptr;
     int m_number = 0; // 0 until the list numbers it
+    int m_twin = 0;
+    QLabel *m_hint = nullptr; // created when a hint first applies
 };
 
 #endif // KEYCONFIG_H
