@@ -14,6 +14,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 #include <QTranslator>
 #include <QVBoxLayout>
 
@@ -260,10 +261,11 @@ void KeyConfigSetTest::hints_data()
     QTest::addColumn<int>("fillers"); // distinct combinations inserted after the first
     // "key N code/state" sets the last capture button of combination N; "more N" clicks
     // its ">>"; "text N t" sets its replacement text (empty without t); "del N" clicks its
-    // "delete"; "undo", "add" and "build" (every unbuilt combination) act on the list.
+    // "delete"; "undo", "add", "build" (every unbuilt combination) and "expire" (the undo
+    // bar's time runs out) act on the list.
     QTest::addColumn<QStringList>("steps");
-    // "N:hint" for each combination with a hint, in list order; all others show none.
-    // "none" asserts that no combination ever got a hint label.
+    // "N:hint" for each combination with a hint, in list order; all others show none;
+    // then "bar:text" while the undo bar is shown. "none": no hint label was ever made.
     QTest::addColumn<QStringList>("expected");
 
     const QStringList none{ "none" };
@@ -304,9 +306,13 @@ void KeyConfigSetTest::hints_data()
         << QStringList{ "1:Same keys as combination 3", "3:Same keys as combination 1" };
     QTest::newRow("delete renumbers")
         << "en" << QStringList{ "87/0|a", "81/0|b", "87/0|c" } << 0 << QStringList{ "del 2" }
-        << QStringList{ "1:Same keys as combination 2", "2:Same keys as combination 1" };
+        << QStringList{ "1:Same keys as combination 2", "2:Same keys as combination 1",
+                        "bar:Combination 2 deleted." };
     QTest::newRow("deleted twin") << "en" << QStringList{ "87/0|a", "87/0|b" } << 0
-                                  << QStringList{ "del 1" } << QStringList();
+                                  << QStringList{ "del 1", "expire" } << QStringList();
+    QTest::newRow("nothing to undo once the bar is gone")
+        << "en" << QStringList{ "87/0|a", "87/0|b", "|x" } << 0
+        << QStringList{ "del 3", "del 1", "add", "undo" } << QStringList();
     QTest::newRow("undo brings back twin and numbers")
         << "en" << QStringList{ "81/0|a", "87/0|b", "81/0|c", "81/0|d" } << 0
         << QStringList{ "del 1", "undo" }
@@ -320,15 +326,15 @@ void KeyConfigSetTest::hints_data()
         << QStringList{ "1:Same keys as combination 52", "52:Same keys as combination 1" };
     QTest::newRow("twin not built yet moves up on a delete")
         << "en" << QStringList{ "81/0|a", "81/0|b" } << 50 << QStringList{ "del 2" }
-        << QStringList{ "1:Same keys as combination 51" };
+        << QStringList{ "1:Same keys as combination 51", "bar:Combination 2 deleted." };
     QTest::newRow("German, no key") << "de" << QStringList{ "|x" } << 0 << QStringList()
                                     << QStringList{ "1:Nicht gespeichert: keine Taste erfasst" };
     QTest::newRow("German, no text") << "de" << QStringList{ "81/0|" } << 0 << QStringList()
                                      << QStringList{ "1:Nicht gespeichert: kein Ersetzungstext" };
     QTest::newRow("German, same keys")
-        << "de" << QStringList{ "81/0|a", "81/0|b" } << 0 << QStringList()
+        << "de" << QStringList{ "81/0|a", "87/0|b", "81/0|c" } << 0 << QStringList{ "del 2" }
         << QStringList{ "1:Dieselben Tasten wie Kombination 2",
-                        "2:Dieselben Tasten wie Kombination 1" };
+                        "2:Dieselben Tasten wie Kombination 1", "bar:Kombination 2 gelöscht." };
 }
 
 // The hint under each combination, as read out by assistive technology (its accessible
@@ -362,15 +368,16 @@ void KeyConfigSetTest::hints()
             const QStringList key = words.at(2).split(QLatin1Char('/'));
             editor->buttons.last()->setText(key.at(0).toInt(), key.at(1).toInt());
         } else if (words.at(0) == u"more" || words.at(0) == u"del") {
-            findButton(editor,
-                       words.at(0) == u"more" ? QStringLiteral(">>") : QStringLiteral("delete"))
-                ->click();
+            (words.at(0) == u"more" ? editor->m_moreButton : editor->m_deleteButton)->click();
         } else if (words.at(0) == u"text") {
             editor->replacementEdit->setText(words.value(2));
         } else if (words.at(0) == u"undo") {
-            findButton(&set, QStringLiteral("Undo"))->click();
+            set.undoDelete(); // what "Undo" and Ctrl+Z do; a no-op without the bar
+        } else if (words.at(0) == u"expire") {
+            set.m_undoTimer->start(0);
+            QTRY_VERIFY(set.m_undoBar->isHidden());
         } else if (words.at(0) == u"add") {
-            findButton(&set, QStringLiteral("Add Key Combination"))->click();
+            set.add();
         } else if (words.at(0) == u"build") {
             QTRY_VERIFY(set.m_unbuilt.isEmpty());
         }
@@ -388,6 +395,8 @@ void KeyConfigSetTest::hints()
             seen.append(QStringLiteral("%1:%2").arg(i + 1).arg(hint->text()));
         }
     }
+    if (set.m_undoBar->isVisibleTo(&set))
+        seen.append(QStringLiteral("bar:") + set.m_undoLabel->text());
     if (expected == QStringList{ "none" })
         QVERIFY(!anyLabel);
     else
