@@ -158,11 +158,6 @@ bool KeyConfig::hasKey() const
     return false;
 }
 
-bool KeyConfig::isComplete() const
-{
-    return hasKey() && !replacementEdit->text().isEmpty();
-}
-
 KeyConfig::Content KeyConfig::content() const
 {
     Content content;

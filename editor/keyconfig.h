@@ -47,8 +47,6 @@ public:
     // The keys it would write, in row order: set buttons and unlabelled keys read from
     // the file.
     QList<XmlParser::Key> keys() const;
-    // It would be written to the file: it has a key to write and a replacement text.
-    bool isComplete() const;
     // The combination's place in its list, counted from 1, for the accessible
     // descriptions of its buttons ("key 2 of combination 3", "deletes combination 3").
     void setNumber(int number);
