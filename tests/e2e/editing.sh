@@ -44,36 +44,28 @@ UNDO_BUTTON=(968 49)
 FIRST_HINT_AREA=300x14+15+104 # below the first replacement row, while it shows a hint
 TOP_OF_PAGE_AREA=994x24+15+36
 
-# The number of colours in an area of the window: 1 when it is empty.
-area_colours()
+# What an area of the window shows: FORMAT %k the number of colours (1 when the area
+# is empty), %# a signature of its pixels.
+area_info() # AREA FORMAT
 {
     import -window "$E2E_WIN" "$W/window.png"
-    convert "$W/window.png" -crop "$1" -format '%k' info:
+    convert "$W/window.png" -crop "$1" -format "$2" info:
 }
 
-first_combination_colours() { area_colours "$FIRST_COMBINATION_AREA"; }
+first_combination_colours() { area_info "$FIRST_COMBINATION_AREA" '%k'; }
 
-# A signature of the top of the page, where the undo bar shows.
-top_of_page()
-{
-    import -window "$E2E_WIN" "$W/window.png"
-    convert "$W/window.png" -crop "$TOP_OF_PAGE_AREA" -format '%#' info:
-}
-
+# The undo bar shows at the top of the page.
 expect_undo_bar() # shown|gone
 {
-    local now
-    now=$(top_of_page)
-    if [[ $1 == shown ]]; then
-        [[ $now != "$top_without_bar" ]] || e2e_fail "no undo bar after a delete"
-    else
-        [[ $now == "$top_without_bar" ]] || e2e_fail "the undo bar is still shown"
-    fi
+    local top
+    top=$(area_info "$TOP_OF_PAGE_AREA" '%#')
+    [[ $1 == shown && $top != "$top_without_bar" || $1 == gone && $top == "$top_without_bar" ]] \
+        || e2e_fail "undo bar: expected $1"
 }
 
 start_on_keyboard_tab()
 {
-    e2e_start_app
+    e2e_start_app "$@"
     e2e_wait_window
     e2e_click "${TAB_KEYBOARD[@]}"
 }
@@ -202,10 +194,8 @@ undo | undo-de)
     printf '<hardware-keyboard>\n%s%s%s</hardware-keyboard>' "$one" "$two" "$three" >"$E2E_KEYMAP"
     language=()
     [[ $case == undo-de ]] && language=(LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8)
-    e2e_start_app "${language[@]}"
-    e2e_wait_window
-    e2e_click "${TAB_KEYBOARD[@]}"
-    top_without_bar=$(top_of_page)
+    start_on_keyboard_tab "${language[@]}"
+    top_without_bar=$(area_info "$TOP_OF_PAGE_AREA" '%#')
 
     # GIVEN three combinations WHEN the second is deleted THEN Ctrl+Z brings it back, with
     # the focus on "Undo" and then with the focus in a replacement field.
@@ -226,11 +216,11 @@ undo | undo-de)
     e2e_click "${UNDO_BUTTON[@]}"
     expect_undo_bar gone
     # WHEN the first gets the same key as the third THEN it says so below its text.
-    colours=$(area_colours "$FIRST_HINT_AREA")
+    colours=$(area_info "$FIRST_HINT_AREA" '%k')
     ((colours == 1)) || e2e_fail "a hint is shown before any key is shared ($colours colours)"
     e2e_click "${FIRST_SELECT_KEY_ALONE[@]}"
     e2e_key ctrl+z
-    colours=$(area_colours "$FIRST_HINT_AREA")
+    colours=$(area_info "$FIRST_HINT_AREA" '%k')
     ((colours > 1)) || e2e_fail "no hint on a combination with the same keys as another"
     # WHEN the third is deleted and the window closed while the bar offers it back THEN
     # it is not saved; the second came back whole, its unlabelled key included.
