@@ -1,17 +1,27 @@
 # Two commands do all the set-up: `make run` and `make test`.
 # Everything else is here for developers: bench, fuzz, test-asan, package, screenshot.
+# Each installs the Debian packages it needs (scripts/install-deps.sh names the sets).
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps configure build run test test-asan bench fuzz package screenshot clean
+# No "Entering directory" lines, here or in the make that CMake's Makefiles run.
+MAKEFLAGS += --no-print-directory
+# New build folders use Ninja (installed with the build tools); a folder configured
+# before keeps the generator it was made with, which CMake takes from its cache.
+export CMAKE_GENERATOR ?= $(if $(shell command -v ninja 2>/dev/null),Ninja,Unix Makefiles)
+
+# The package sets that the target asked for; prerequisites see the same value.
+SETS ?= run
+
+.PHONY: all deps configure build program run test test-asan bench fuzz package screenshot clean
 
 all: build
 
 deps:
-	@./scripts/install-deps.sh
+	@./scripts/install-deps.sh $(SETS)
 
 $(BUILD)/CMakeCache.txt: | deps
 	cmake -S . -B $(BUILD) $(CMAKE_ARGS)
@@ -21,16 +31,24 @@ configure: deps $(BUILD)/CMakeCache.txt
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+# The program alone; the test programs are built by `make test`.
+program: configure
+	cmake --build $(BUILD) -j $(JOBS) --target tavorin-settings
+
+# The display is looked for before anything is installed or built.
+run:
 	@if [ -z "$$DISPLAY$$WAYLAND_DISPLAY$$QT_QPA_PLATFORM" ]; then \
 		echo "No display: set DISPLAY or WAYLAND_DISPLAY (or QT_QPA_PLATFORM) to start the editor." >&2; \
 		exit 1; \
 	fi
+	@$(MAKE) program
 	./$(BUILD)/tavorin-settings
 
+test: SETS = run test
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
 
+test-asan: SETS = run test
 test-asan: deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTAVORIN_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
@@ -45,22 +63,26 @@ test-asan: deps
 # Its own optimised build; BENCH_ROUNDS runs of each program (at least 10).
 BENCH_BUILD  ?= build-bench
 BENCH_ROUNDS ?= 15
+bench: SETS = run bench
 bench: deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBENCH_ROUNDS=$(BENCH_ROUNDS)
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target run_benchmarks
 
 # The Debian package, in $(BUILD): tavorin-settings_<version>_<arch>.deb.
-package: build
-	cd $(BUILD) && cpack -G DEB
+package: SETS = run package
+package: program
+	@./packaging/check-package.sh $(BUILD)
 
 # docs/screenshot-general.png and docs/screenshot-keyboard.png, taken on a private X server.
-screenshot: build
+screenshot: SETS = run screenshot
+screenshot: program
 	./scripts/screenshot.sh ./$(BUILD)/tavorin-settings docs
 
 # Fuzzes the key mapping reader for FUZZ_TIME seconds in its own clang build. It works on
 # a copy of the seed corpus (fuzz/corpus stays as committed); findings go to fuzz/findings/.
 FUZZ_BUILD ?= build-fuzz
 FUZZ_TIME  ?= 60
+fuzz: SETS = run fuzz
 fuzz: deps
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVORIN_FUZZ=ON \
 		-DCMAKE_CXX_COMPILER=clang++

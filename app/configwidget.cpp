@@ -17,11 +17,14 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
 #include <csignal>
+#include <cstdlib>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -36,6 +39,21 @@ QString keyMappingPath()
 void sendToInputMethod(const char *message)
 {
     QCopEnvelope envelope(channel, message);
+}
+
+// Told to switch off and not yet on again: switchInputMethodOn() sends "enable()" only
+// then, so however many ways of ending meet, it goes out once.
+bool inputMethodOff = false;
+// Set by switchInputMethodOnAtEveryEnd(): the program (not a test) runs the window.
+bool everyEndWatched = false;
+// The termination signals, once they are watched; the close ignores them.
+QPointer<UnixSignalWatcher> terminationWatcher;
+
+extern "C" void switchOnAtExit()
+{
+    // Only while the application (and with it the bus connection) still exists.
+    if (QCoreApplication::instance())
+        ConfigWidget::switchInputMethodOn();
 }
 
 // A row inside a column: no border of its own, the given gap between its items.
@@ -60,6 +78,13 @@ ConfigWidget::ConfigWidget(QWidget *parent, const char *name)
     // The input method stays off while its settings are edited; this goes out
     // before any page is built.
     sendToInputMethod("disable()");
+    inputMethodOff = true;
+    // The process can also end through exit() from inside the event loop: Qt's display
+    // plugin says "The X11 connection broke" and calls exit(1). Registered only now,
+    // after the bus connection is made, so that it runs before the bus is torn down.
+    static bool exitHandlerRegistered = false;
+    if (everyEndWatched && !std::exchange(exitHandlerRegistered, true))
+        std::atexit(switchOnAtExit);
 
     auto *general = new QWidget(this);
     addTab(general, QTabWidget::tr("General"));
@@ -121,7 +146,8 @@ ConfigWidget::ConfigWidget(QWidget *parent, const char *name)
 
 void ConfigWidget::switchInputMethodOn()
 {
-    sendToInputMethod("enable()");
+    if (std::exchange(inputMethodOff, false))
+        sendToInputMethod("enable()");
 }
 
 void ConfigWidget::switchInputMethodOnAtEveryEnd(QCoreApplication *app)
@@ -131,11 +157,16 @@ void ConfigWidget::switchInputMethodOnAtEveryEnd(QCoreApplication *app)
     std::signal(SIGXFSZ, SIG_IGN);
 
     XmlParser::setBeforeExit(&ConfigWidget::switchInputMethodOn);
-    auto *termination = new UnixSignalWatcher({ SIGTERM, SIGINT, SIGHUP }, app);
-    QObject::connect(termination, &UnixSignalWatcher::received, app, [](int signalNumber) {
+    // A signal ignored by whoever started the program (nohup, a shell's background job)
+    // stays ignored: the watcher leaves it alone.
+    terminationWatcher = new UnixSignalWatcher({ SIGTERM, SIGINT, SIGHUP }, app);
+    QObject::connect(terminationWatcher, &UnixSignalWatcher::received, app, [](int signalNumber) {
         switchInputMethodOn();
         QCoreApplication::exit(128 + signalNumber);
     });
+    // The event loop ended without a close (QCoreApplication::exit()).
+    QObject::connect(app, &QCoreApplication::aboutToQuit, app, &switchInputMethodOn);
+    everyEndWatched = true;
 }
 
 void ConfigWidget::loadKeyMappings()
@@ -181,11 +212,23 @@ void ConfigWidget::saveKeyMappings()
 
 void ConfigWidget::closeEvent(QCloseEvent *event)
 {
+    // From here on a termination signal changes nothing: the close saves everything,
+    // sends "enable()" once and the program ends with status 0.
+    if (terminationWatcher)
+        terminationWatcher->ignoreFromNowOn();
+
+    // design: the settings are committed before "reread()", so that an input method
+    // that re-reads at once finds them.
     Config config(QStringLiteral("Tavorin"), Config::User);
     config.setGroup(QStringLiteral("Tavorin"));
     config.writeEntry(QStringLiteral("symbols"), symbolsEdit->text());
     config.writeEntry(QStringLiteral("fontSize"), fontSizeBox->value());
     config.writeEntry(QStringLiteral("delay"), delayBox->value());
+    if (!config.commit()) {
+        qCDebug(lcApp, "Ups!");
+        qCWarning(lcApp, "%s was left as it was: %s", qPrintable(config.fileName()),
+                  qPrintable(config.errorString()));
+    }
 
     // The file is complete and closed before the input method is told to re-read it.
     saveKeyMappings();
@@ -194,5 +237,4 @@ void ConfigWidget::closeEvent(QCloseEvent *event)
     switchInputMethodOn();
 
     QTabWidget::closeEvent(event);
-    // The store commits the three settings here, when `config` is released.
 }

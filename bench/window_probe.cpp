@@ -5,12 +5,17 @@
 
 #include "app/configwidget.h"
 #include "platform/qpeapplication.h"
+#include "platform/singleinstance.h"
 
 int main(int argc, char **argv)
 {
     QPEApplication app(argc, argv, QPEApplication::GuiClient);
+    SingleInstance instance;
+    if (instance.claim() != SingleInstance::First)
+        return 1;
     ConfigWidget::switchInputMethodOnAtEveryEnd(&app);
     ConfigWidget window(nullptr, nullptr);
+    instance.setWindow(&window);
     new FirstPaintProbe(&window);
     app.showMainWidget(&window, false);
     return app.exec();

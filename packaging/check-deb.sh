@@ -35,9 +35,14 @@ in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq /tmp/package.d
 in_root dpkg -s tavorin-settings | grep -E '^(Status|Version|Depends):'
 
 echo "== files"
-for f in /usr/bin/tavorin-settings /usr/share/applications/tavorin-settings.desktop \
+for f in /usr/bin/tavorin-settings /usr/share/applications/org.tavorin.Settings.desktop \
     /usr/share/icons/hicolor/scalable/apps/tavorin-settings.svg \
-    /usr/share/tavorin-settings/translations/tavorin-settings_de.qm; do
+    /usr/share/metainfo/org.tavorin.Settings.metainfo.xml \
+    /usr/share/man/man1/tavorin-settings.1.gz \
+    /usr/share/tavorin-settings/translations/tavorin-settings_de.qm \
+    /usr/share/doc/tavorin-settings/copyright /usr/share/doc/tavorin-settings/changelog.gz \
+    /usr/share/doc/tavorin-settings/key-mapping-file.md \
+    /usr/share/doc/tavorin-settings/hardware-keyboard.rng; do
     [ -s "$root$f" ] || { echo "missing: $f" >&2; exit 1; }
     echo "ok $f"
 done

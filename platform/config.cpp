@@ -3,8 +3,12 @@
 #include "platform/logging.h"
 
 #include <QDir>
+#include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
+
+#include <sys/stat.h>
+#include <utility>
 
 Config::Config(const QString &name, Domain domain)
 {
@@ -19,15 +23,67 @@ Config::Config(const QString &name, Domain domain)
 
 Config::~Config()
 {
+    if (!m_pending.isEmpty() && !commit())
+        qCWarning(lcPlatform, "Could not write the settings store %s: %s", qPrintable(m_fileName),
+                  qPrintable(m_errorString));
+}
+
+namespace {
+
+// Which file is at path (its inode), or 0 when there is none.
+ino_t fileId(const QString &path)
+{
+    struct stat status;
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_ino : 0;
+}
+
+} // namespace
+
+bool Config::commit()
+{
+    m_errorString.clear();
     if (m_pending.isEmpty())
-        return;
-    QDir().mkpath(QFileInfo(m_fileName).absolutePath());
-    QSettings settings(m_fileName, QSettings::IniFormat);
-    for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it)
-        settings.setValue(it.key(), it.value());
-    settings.sync();
-    if (settings.status() != QSettings::NoError)
-        qCWarning(lcPlatform, "Could not write the settings store %s", qPrintable(m_fileName));
+        return true;
+    const QMap<QString, QVariant> pending = std::exchange(m_pending, {});
+    const QString folder = QFileInfo(m_fileName).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        m_errorString = QStringLiteral("the folder %1 could not be created").arg(folder);
+        return false;
+    }
+
+    const ino_t before = fileId(m_fileName);
+    QSettings::Status status = QSettings::NoError;
+    {
+        QSettings settings(m_fileName, QSettings::IniFormat);
+        for (auto it = pending.cbegin(); it != pending.cend(); ++it)
+            settings.setValue(it.key(), it.value());
+        settings.sync();
+        status = settings.status();
+    }
+    // QSettings reports only its first error. A file that it cannot parse (a section
+    // without its ']'; a byte-order mark or '#' comment lines, even after the write went
+    // through) gives a FormatError, which then stands for the write's own result too.
+    // The file tells: a write puts a new file in place of the old one (QSettings writes
+    // through QSaveFile, by rename).
+    if (status == QSettings::NoError)
+        return true;
+    if (status == QSettings::FormatError) {
+        const ino_t after = fileId(m_fileName);
+        if (after != 0 && after != before)
+            return true;
+    }
+    m_errorString = writeError();
+    return false;
+}
+
+// Why the store's file cannot be written, as far as trying to open it for writing tells.
+QString Config::writeError() const
+{
+    QSaveFile probe(m_fileName);
+    if (!probe.open(QIODevice::WriteOnly))
+        return probe.errorString();
+    probe.cancelWriting();
+    return QStringLiteral("the new content could not be written in its place");
 }
 
 void Config::setGroup(const QString &group)

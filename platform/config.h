@@ -8,8 +8,8 @@
 // A named settings store with groups and typed entries. The user domain keeps
 // store <name> as the INI file <generic config location>/<name>.conf.
 //
-// Writes are collected in the handle and reach the file only when the handle is
-// released: callers rely on the store committing at that moment, not earlier.
+// Writes are collected in the handle and reach the file when commit() is called or,
+// at the latest, when the handle is released.
 class Config
 {
 public:
@@ -35,16 +35,24 @@ public:
         writeEntry(key, QString::fromUtf8(value));
     }
 
+    // Writes what was written through this handle to the file now, replacing the file
+    // as a whole. False when it could not be written (the old file then stays as it
+    // was); errorString() says why. Either way nothing is left to commit.
+    bool commit();
+    QString errorString() const { return m_errorString; }
+
     // Where the store lives; for the user domain it is fixed by the name alone.
     QString fileName() const { return m_fileName; }
 
 private:
     QVariant value(const QString &key) const;
     QString fullKey(const QString &key) const;
+    QString writeError() const;
 
     QString m_fileName;
     QString m_group;
     QMap<QString, QVariant> m_pending; // written, not yet committed
+    QString m_errorString;
 };
 
 #endif // CONFIG_H

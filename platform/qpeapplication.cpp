@@ -17,6 +17,9 @@ QPEApplication::QPEApplication(int &argc, char **argv, Type type)
     setApplicationName(QStringLiteral("tavorin-settings"));
     setOrganizationName(QStringLiteral("Tavorin"));
     setApplicationVersion(QStringLiteral(TAVORIN_VERSION));
+    // The installed desktop entry's name, so that a Wayland desktop matches the window
+    // to its menu entry and icon.
+    setDesktopFileName(QStringLiteral("org.tavorin.Settings"));
     loadTranslations(QLocale());
 }
 

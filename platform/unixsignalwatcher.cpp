@@ -28,7 +28,6 @@ extern "C" void onSignal(int signalNumber)
 
 UnixSignalWatcher::UnixSignalWatcher(std::initializer_list<int> signalNumbers, QObject *parent)
     : QObject(parent)
-    , m_signals(signalNumbers)
 {
     if (signalSockets[0] < 0
         && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalSockets) != 0) {
@@ -44,19 +43,38 @@ UnixSignalWatcher::UnixSignalWatcher(std::initializer_list<int> signalNumbers, Q
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int signalNumber : signalNumbers)
-        ::sigaction(signalNumber, &action, nullptr);
+    for (int signalNumber : signalNumbers) {
+        Watched watched{ signalNumber, {} };
+        if (::sigaction(signalNumber, nullptr, &watched.previous) != 0
+            || watched.previous.sa_handler == SIG_IGN)
+            continue;
+        if (::sigaction(signalNumber, &action, nullptr) == 0)
+            m_watched.append(watched);
+    }
 }
 
 UnixSignalWatcher::~UnixSignalWatcher()
 {
-    for (int signalNumber : std::as_const(m_signals))
-        ::signal(signalNumber, SIG_DFL);
+    // Back to what was there before, unless the handler was replaced since (by an
+    // ignore that must hold to the end of the process, for one).
+    for (const Watched &watched : std::as_const(m_watched)) {
+        struct sigaction current = {};
+        if (::sigaction(watched.signalNumber, nullptr, &current) == 0
+            && current.sa_handler == onSignal)
+            ::sigaction(watched.signalNumber, &watched.previous, nullptr);
+    }
+}
+
+void UnixSignalWatcher::ignoreFromNowOn()
+{
+    m_ignoring = true;
+    for (const Watched &watched : std::as_const(m_watched))
+        ::signal(watched.signalNumber, SIG_IGN);
 }
 
 void UnixSignalWatcher::readSignal()
 {
     unsigned char byte = 0;
-    if (::read(signalSockets[1], &byte, 1) == 1)
+    if (::read(signalSockets[1], &byte, 1) == 1 && !m_ignoring)
         Q_EMIT received(byte);
 }

@@ -1,41 +1,74 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing need, and only
-# those that are missing. Runs apt-get as root, or through sudo where that works
-# without a password; otherwise prints the exact command and fails.
+# Installs the Debian packages of the named sets, and only those that are missing.
+#
+# Usage: install-deps.sh SET...
+#   run         build the program and start it (make run, make build)
+#   test        the tests on top of that (make test, make test-asan)
+#   bench       make bench          fuzz        make fuzz
+#   package     make package        screenshot  make screenshot
+#   all         every set
+#
+# Runs apt-get as root, or through sudo: without a password where that is set up,
+# otherwise with sudo's password prompt when there is a terminal to ask on. Without
+# either it prints one line to paste into a root-capable shell and fails.
 set -euo pipefail
 
-packages=(
-    # build
-    cmake make g++ pkg-config
-    qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
-    qt6-translations-l10n libgl-dev
-    # run and test: a virtual screen, a window manager, key events, a private bus
-    xvfb xauth openbox wmctrl xdotool x11-utils dbus-daemon dbus-bin fonts-dejavu-core
-    # fuzzing and sanitizers
-    clang libclang-rt-14-dev
-    # packaging and screenshots
-    dpkg-dev file desktop-file-utils imagemagick
+declare -A sets=(
+    # The compiler, CMake with Ninja, Qt 6 and its linguist tools (the German
+    # catalogue is built into the program), and Qt's own translations.
+    [run]="cmake make g++ ninja-build qt6-base-dev qt6-tools-dev qt6-l10n-tools
+           qt6-translations-l10n"
+    # A virtual screen with a window manager, key events and screenshots, a private
+    # session bus, the font the click positions were measured with, and the checkers
+    # of the desktop entry and of the key mapping files the tests write.
+    [test]="xvfb xauth openbox wmctrl xdotool x11-utils imagemagick dbus-daemon dbus-bin
+            fonts-dejavu-core desktop-file-utils libxml2-utils"
+    [bench]="xvfb dbus-daemon"
+    [fuzz]="clang libclang-rt-14-dev"
+    [package]="dpkg-dev file lintian appstream"
+    [screenshot]="xvfb openbox wmctrl xdotool imagemagick dbus-daemon dbus-bin fonts-dejavu-core"
 )
 
-missing=()
-for p in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-        missing+=("$p")
+[ $# -gt 0 ] || set -- run
+names=()
+for name in "$@"; do
+    if [ "$name" = all ]; then
+        names+=(run test bench fuzz package screenshot)
+    elif [ -n "${sets[$name]+set}" ]; then
+        names+=("$name")
+    else
+        echo "install-deps.sh: unknown set '$name' (run, test, bench, fuzz, package, screenshot, all)" >&2
+        exit 2
     fi
+done
+
+missing=()
+for name in "${names[@]}"; do
+    for p in ${sets[$name]}; do
+        [[ " ${missing[*]} " == *" $p "* ]] && continue
+        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$p")
+        fi
+    done
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-cmd=(apt-get install -y --no-install-recommends "${missing[@]}")
+# One shell command, so that a single sudo (or su) covers both the update and the
+# install, and the environment setting survives sudo's reset of the environment.
+install="apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends ${missing[*]}"
 if [ "$(id -u)" -eq 0 ]; then
-    sudo=()
-elif command -v sudo >/dev/null && sudo -n true 2>/dev/null; then
-    sudo=(sudo)
+    echo "Installing for ${names[*]}: ${missing[*]}"
+    sh -c "$install"
+elif command -v sudo >/dev/null && { sudo -n true 2>/dev/null || { : </dev/tty; } 2>/dev/null; }; then
+    echo "Installing for ${names[*]} with sudo: ${missing[*]}"
+    sudo sh -c "$install"
 else
-    echo "Missing packages. Please run as root:" >&2
-    echo "  apt-get update && ${cmd[*]}" >&2
+    echo "Missing Debian packages for ${names[*]}: ${missing[*]}" >&2
+    echo "Install them as root, for instance by pasting this line:" >&2
+    if command -v sudo >/dev/null; then
+        echo "  sudo sh -c '$install'" >&2
+    else
+        echo "  su -c '$install'" >&2
+    fi
     exit 1
 fi
-echo "Installing: ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -qq
-"${sudo[@]}" "${cmd[@]}"

@@ -14,7 +14,7 @@ out=$(realpath "${2:?output folder}")
 size=${SCREENSHOT_SIZE:-800x600}
 
 for tool in Xvfb openbox xdotool wmctrl import; do
-    command -v "$tool" >/dev/null || { echo "screenshot.sh: $tool is missing (make deps)" >&2; exit 1; }
+    command -v "$tool" >/dev/null || { echo "screenshot.sh: $tool is missing (scripts/install-deps.sh screenshot)" >&2; exit 1; }
 done
 
 work=$(mktemp -d)

@@ -8,6 +8,19 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
 // The settings store: defaults, typed reads and the moment the values are committed.
 class ConfigTest : public QObject
 {
@@ -19,6 +32,8 @@ private Q_SLOTS:
     void numbers_data();
     void numbers();
     void writesReachTheFileOnlyOnRelease();
+    void commitFailsOnlyWhenTheFileWasNotWritten_data();
+    void commitFailsOnlyWhenTheFileWasNotWritten();
     void groupsAreSeparate();
     void applicationFileNameIsStableAndCreatesFolder();
 };
@@ -80,6 +95,51 @@ void ConfigTest::writesReachTheFileOnlyOnRelease()
     again.setGroup(QStringLiteral("Tavorin"));
     QCOMPARE(again.readEntry(QStringLiteral("symbols")), QStringLiteral("a\\b;c=d"));
     QCOMPARE(again.readNumEntry(QStringLiteral("delay"), 0), 300);
+}
+
+void ConfigTest::commitFailsOnlyWhenTheFileWasNotWritten_data()
+{
+    QTest::addColumn<QByteArray>("old"); // the file before; null for a folder in its place
+    QTest::addColumn<rlim_t>("sizeLimit"); // what a file may grow to, in bytes
+    QTest::addColumn<bool>("written");
+    const QByteArray unclosed("[Tavorin\nfontSize=3\n");
+    QTest::newRow("byte-order mark")
+        << QByteArray("\xef\xbb\xbf[Tavorin]\nfontSize=3\n") << RLIM_INFINITY << true;
+    QTest::newRow("comment lines")
+        << QByteArray("# by hand\n[Tavorin]\n# size\nfontSize=3\n") << RLIM_INFINITY << true;
+    QTest::newRow("section without ']'") << unclosed << RLIM_INFINITY << true;
+    // Reading the old file gives a format error, which then stands for the failed write.
+    QTest::newRow("section without ']', write cut short") << unclosed << rlim_t(8) << false;
+    QTest::newRow("a folder in its place") << QByteArray() << RLIM_INFINITY << false;
+}
+
+void ConfigTest::commitFailsOnlyWhenTheFileWasNotWritten()
+{
+    QFETCH(QByteArray, old);
+    QFETCH(rlim_t, sizeLimit);
+    QFETCH(bool, written);
+    QDir(storePath()).removeRecursively();
+    if (old.isNull())
+        QVERIFY(QDir().mkpath(storePath()));
+    else
+        writeStore(old);
+    Config config(QStringLiteral("Tavorin"), Config::User);
+    config.setGroup(QStringLiteral("Tavorin"));
+    config.writeEntry(QStringLiteral("fontSize"), 30);
+
+    rlimit saved{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const rlimit limited{ std::min(sizeLimit, saved.rlim_cur), saved.rlim_max };
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const bool committed = config.commit();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    QCOMPARE(committed, written);
+    QCOMPARE(config.errorString().isEmpty(), written);
+    QCOMPARE(readAll(storePath()), written ? QByteArray("[Tavorin]\nfontSize=30\n") : old);
+    QDir(storePath()).removeRecursively();
 }
 
 void ConfigTest::groupsAreSeparate()

@@ -2,6 +2,8 @@
 #include "mapping/xmlparser.h"
 
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -196,6 +198,14 @@ void KeyMapFormatTest::roundTrip()
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         QVERIFY(file.write(KeyMapFormat::encode(document(combinations))) > 0);
     }
+    // ... that validates against the published schema
+    const QString xmllint = QStandardPaths::findExecutable(QStringLiteral("xmllint"));
+    QVERIFY2(!xmllint.isEmpty(), "xmllint is missing: scripts/install-deps.sh test installs it");
+    QProcess lint;
+    lint.start(xmllint, { "--noout", "--relaxng", QStringLiteral(SCHEMA_FILE), path });
+    QVERIFY(lint.waitForFinished(60000));
+    QVERIFY2(lint.exitStatus() == QProcess::NormalExit && lint.exitCode() == 0,
+             lint.readAllStandardError().constData());
     // WHEN it is read back
     XmlParser parser;
     const auto keyboard = parser.parse(path);

@@ -3,9 +3,12 @@
 // that file is a mount point. Creating, writing and flushing a file beside it still
 // work, so only the last step of an atomic replacement fails, whatever the user's
 // rights (root included). Each refused rename appends the target's path to the file
-// E2E_FAIL_RENAME_LOG, so the test can tell that the fault was really hit.
+// E2E_FAIL_RENAME_LOG, so the test can tell that the fault was really hit. With
+// E2E_RENAME_SIGINT set, the rename is sent SIGINT instead (a Ctrl+C at that moment)
+// and then goes through.
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,7 +27,8 @@ bool isTarget(const char *path)
     return std::strcmp(slash ? slash + 1 : path, target) == 0;
 }
 
-int refuse(const char *path)
+// -1 for a refused rename, 0 for one to let through.
+int onTargetRename(const char *path)
 {
     if (const char *log = std::getenv("E2E_FAIL_RENAME_LOG")) {
         const int fd = ::open(log, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
@@ -36,6 +40,8 @@ int refuse(const char *path)
             ::close(fd);
         }
     }
+    if (std::getenv("E2E_RENAME_SIGINT"))
+        return ::kill(::getpid(), SIGINT);
     errno = EBUSY;
     return -1;
 }
@@ -51,24 +57,24 @@ extern "C" {
 
 int rename(const char *from, const char *to) noexcept
 {
-    if (isTarget(to))
-        return refuse(to);
+    if (isTarget(to) && onTargetRename(to) != 0)
+        return -1;
     static const auto real = next<int (*)(const char *, const char *)>("rename");
     return real(from, to);
 }
 
 int renameat(int fromDir, const char *from, int toDir, const char *to) noexcept
 {
-    if (isTarget(to))
-        return refuse(to);
+    if (isTarget(to) && onTargetRename(to) != 0)
+        return -1;
     static const auto real = next<int (*)(int, const char *, int, const char *)>("renameat");
     return real(fromDir, from, toDir, to);
 }
 
 int renameat2(int fromDir, const char *from, int toDir, const char *to, unsigned flags) noexcept
 {
-    if (isTarget(to))
-        return refuse(to);
+    if (isTarget(to) && onTargetRename(to) != 0)
+        return -1;
     static const auto real =
         next<int (*)(int, const char *, int, const char *, unsigned)>("renameat2");
     return real(fromDir, from, toDir, to, flags);

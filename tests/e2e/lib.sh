@@ -23,6 +23,8 @@ E2E_SCREEN_W=1024
 E2E_SCREEN_H=768
 E2E_CHANNEL_PATH=/Tavorin/Private
 E2E_CHANNEL_INTERFACE=org.tavorin.QCop
+# Every key mapping file the program writes must validate against the published schema.
+E2E_SCHEMA=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../docs" && pwd)/hardware-keyboard.rng
 
 E2E_PIDS=()        # every background process started here, in start order
 E2E_APP_PID=
@@ -120,9 +122,9 @@ e2e_cleanup()
 e2e_begin()
 {
     local tool
-    for tool in Xvfb openbox wmctrl xdotool dbus-daemon dbus-monitor dbus-send import convert; do
+    for tool in Xvfb openbox wmctrl xdotool dbus-daemon dbus-monitor dbus-send import convert xmllint; do
         command -v "$tool" >/dev/null \
-            || e2e_fail "$tool is missing: scripts/install-deps.sh installs it"
+            || e2e_fail "$tool is missing: scripts/install-deps.sh test installs it"
     done
     env --default-signal=INT true 2>/dev/null || e2e_fail "env lacks --default-signal (coreutils 8.31 or later)"
 
@@ -205,6 +207,19 @@ e2e_bus_time()
         '$1 == "sig" && $6 == p && $7 == i && $8 == m { print $2; exit }' "$W/bus.log"
 }
 
+# The file was in its final state before the input method was told to re-read it:
+# its last change (content or rename into place) is no later than the moment the
+# monitor received "reread". File times come from a clock that never runs ahead.
+e2e_expect_changed_before_reread()
+{
+    local changed reread
+    changed=$(stat -c %.9Z "$1")
+    reread=$(e2e_bus_time reread)
+    [[ -n $reread ]] || e2e_fail "no reread on the bus"
+    awk -v c="$changed" -v r="$reread" 'BEGIN { exit !(c <= r) }' \
+        || e2e_fail "$1 changed at $changed, after reread was sent ($reread)"
+}
+
 # e2e_expect_bus "disable reread enable": after syncing with the bus, the program's
 # messages must be exactly these, in this order.
 e2e_expect_bus()
@@ -215,9 +230,10 @@ e2e_expect_bus()
     [[ $seen == "$1" ]] || e2e_fail "bus messages: expected '$1', seen '$seen'"
 }
 
-# e2e_start_app [--file-size-limit BLOCKS] [NAME=VALUE...]: starts the program in
-# the background with default handling of the terminating signals (a background job
-# of a script would otherwise inherit an ignored SIGINT). With a file size limit
+# e2e_start_app [--file-size-limit BLOCKS] [ENV-OPTION...] [NAME=VALUE...]: starts the
+# program in the background with default handling of the terminating signals (a
+# background job of a script would otherwise inherit an ignored SIGINT), unless an
+# option of env(1) such as --ignore-signal=HUP says otherwise. With a file size limit
 # (in 1024-byte blocks) SIGXFSZ is ignored, so an oversized write fails with EFBIG
 # instead of killing the program.
 e2e_start_app()
@@ -230,6 +246,7 @@ e2e_start_app()
     local signals=(--default-signal=INT,TERM,HUP,QUIT,PIPE)
     [[ -n $limit ]] && signals+=(--ignore-signal=XFSZ)
     E2E_APP_ERR=$W/app-$((++E2E_APP_RUNS)).err
+    E2E_KEYMAP_BEFORE=$(e2e_file_id "$E2E_KEYMAP")
     (
         [[ -z $limit ]] || ulimit -f "$limit"
         exec env "${signals[@]}" "$@" "$E2E_APP"
@@ -280,7 +297,23 @@ e2e_wait_exit()
         [[ ${E2E_PIDS[i]} != "$E2E_APP_PID" ]] || unset 'E2E_PIDS[i]'
     done
     E2E_PIDS=("${E2E_PIDS[@]}")
+    if [[ -f $E2E_KEYMAP && $(e2e_file_id "$E2E_KEYMAP") != "$E2E_KEYMAP_BEFORE" ]]; then
+        xmllint --noout --relaxng "$E2E_SCHEMA" "$E2E_KEYMAP" 2>"$W/schema.log" \
+            || e2e_fail "the key mapping file written does not match $E2E_SCHEMA: $(cat "$W/schema.log")"
+    fi
 }
+
+# After the window was closed: the program ends with status 0, and the input method
+# heard disable, reread and enable, once each.
+e2e_expect_clean_close()
+{
+    e2e_wait_exit
+    e2e_expect_status 0
+    e2e_expect_bus "disable reread enable"
+}
+
+# Changes whenever the file is replaced or rewritten; empty while there is none.
+e2e_file_id() { stat -c '%i %s %.9Y' "$1" 2>/dev/null || true; }
 
 e2e_expect_status()
 {
@@ -333,6 +366,14 @@ e2e_expect_log()
 e2e_expect_no_log()
 {
     ! grep -Eq "(^|: )$2\$" "$1" || e2e_fail "unexpected line '$2' in $(basename "$1")"
+}
+
+# e2e_keymap_one KEYCODE STATE TEXT: the key mapping file as the program writes one
+# combination of one key.
+e2e_keymap_one()
+{
+    printf '<hardware-keyboard>\n\t<key-config>\n\t\t<key keycode="%s" state="%s"/>\n' "$1" "$2"
+    printf '\t\t<replacement text="%s"/>\n\t</key-config>\n</hardware-keyboard>' "$3"
 }
 
 # A listing of FOLDER (names, types, sizes, modes, modification times) that changes

@@ -1,0 +1,100 @@
+#include "platform/singleinstance.h"
+
+#include "platform/logging.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QElapsedTimer>
+#include <QThread>
+#include <QWidget>
+
+namespace {
+
+// RequestName's flag and answers, as the bus defines them.
+const uint doNotQueue = 4;
+const uint primaryOwner = 1;
+const uint alreadyOwner = 4;
+
+} // namespace
+
+SingleInstance::SingleInstance(QObject *parent)
+    : QObject(parent)
+{
+}
+
+SingleInstance::Outcome SingleInstance::claim(int timeoutMs)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    // Without a bus the control messages cannot go out either; their envelope says so.
+    if (!bus.isConnected())
+        return First;
+
+    // The object first: whoever sees the name owned can call it at once.
+    bus.registerObject(QLatin1String(objectPath), this, QDBusConnection::ExportAllSlots);
+    const QString name = QLatin1String(serviceName);
+    QElapsedTimer clock;
+    clock.start();
+    while (true) {
+        // Not queued: a start that does not get the name at once is the second one.
+        QDBusMessage request = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+            QStringLiteral("org.freedesktop.DBus"), QStringLiteral("RequestName"));
+        request << name << uint(doNotQueue);
+        const QDBusMessage taken = bus.call(request, QDBus::Block, timeoutMs);
+        if (taken.type() != QDBusMessage::ReplyMessage) {
+            qCWarning(lcPlatform, "Could not take the name %s on the session bus: %s", serviceName,
+                      qPrintable(taken.errorMessage()));
+            return First;
+        }
+        const uint result = taken.arguments().value(0).toUInt();
+        if (result == primaryOwner || result == alreadyOwner)
+            return First;
+
+        QDBusMessage activate = QDBusMessage::createMethodCall(
+            name, QLatin1String(objectPath), QStringLiteral("org.freedesktop.Application"),
+            QStringLiteral("Activate"));
+        activate << QVariantMap();
+        const int left = timeoutMs - int(clock.elapsed());
+        const QDBusMessage answer = bus.call(activate, QDBus::Block, qMax(left, 1));
+        if (answer.type() == QDBusMessage::ReplyMessage)
+            return HandedOver;
+        if (clock.elapsed() >= timeoutMs) {
+            qCWarning(lcPlatform,
+                      "Tavorin Settings is already running but does not answer; "
+                      "not opening a second editor");
+            return NoAnswer;
+        }
+        // The owner refused (its window is closing) or has just gone: its name will be
+        // free in a moment.
+        QThread::msleep(50);
+    }
+}
+
+void SingleInstance::setWindow(QWidget *window)
+{
+    m_window = window;
+}
+
+void SingleInstance::Activate(const QVariantMap &)
+{
+    if (!m_window || !m_window->isVisible()) {
+        sendErrorReply(QDBusError::Failed, QStringLiteral("The editor is closing"));
+        return;
+    }
+    // Minimised, it comes back in the state it had (maximised stays maximised).
+    m_window->setWindowState((m_window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    m_window->raise();
+    m_window->activateWindow();
+}
+
+void SingleInstance::Open(const QStringList &, const QVariantMap &platform_data)
+{
+    Activate(platform_data);
+}
+
+void SingleInstance::ActivateAction(const QString &action_name, const QVariantList &,
+                                    const QVariantMap &)
+{
+    sendErrorReply(QDBusError::InvalidArgs,
+                   QStringLiteral("Tavorin Settings has no action \"%1\"").arg(action_name));
+}

@@ -1,0 +1,57 @@
+#ifndef SINGLEINSTANCE_H
+#define SINGLEINSTANCE_H
+
+#include <QDBusContext>
+#include <QObject>
+#include <QPointer>
+#include <QVariantList>
+#include <QVariantMap>
+
+QT_BEGIN_NAMESPACE
+class QWidget;
+QT_END_NAMESPACE
+
+// Keeps the editor to one running copy per session. The first start owns the name
+// org.tavorin.Settings on the session bus for as long as its process lives and answers
+// the standard org.freedesktop.Application interface at /org/tavorin/Settings; a later
+// start asks it to come forward instead of opening a second editor, whose close would
+// overwrite the first one's work with a stale copy.
+class SingleInstance : public QObject, protected QDBusContext
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Application")
+public:
+    static constexpr const char *serviceName = "org.tavorin.Settings";
+    static constexpr const char *objectPath = "/org/tavorin/Settings";
+
+    enum Outcome {
+        First, // this start owns the name, or there is no session bus: open the editor
+        HandedOver, // the running editor came forward: end with status 0
+        NoAnswer, // the running editor did not answer in time (said on standard error)
+    };
+
+    explicit SingleInstance(QObject *parent = nullptr);
+
+    // Takes the name, or asks its owner to Activate, trying again while an owner that
+    // is just ending gives the name up, for at most timeoutMs milliseconds in all.
+    Outcome claim(int timeoutMs = 2000);
+
+    // The window that Activate shows and raises; once it is closed, Activate fails, so
+    // that a start during the close waits for the name instead of being told all is well.
+    void setWindow(QWidget *window);
+
+    // The interface's methods, exported with the names (argument names included) that
+    // the interface defines.
+public Q_SLOTS:
+    void Activate(const QVariantMap &platform_data);
+    // There are no documents to open: the window comes forward, as for Activate.
+    void Open(const QStringList &uris, const QVariantMap &platform_data);
+    // The editor has no actions; every name is answered with an error.
+    void ActivateAction(const QString &action_name, const QVariantList &parameter,
+                        const QVariantMap &platform_data);
+
+private:
+    QPointer<QWidget> m_window;
+};
+
+#endif // SINGLEINSTANCE_H
