@@ -99,6 +99,7 @@ void InputButton::setText(int key, int state)
         setToolTip(QString());
         updateDescription();
     }
+    Q_EMIT keyChanged();
 }
 
 void InputButton::setPosition(const QString &position)

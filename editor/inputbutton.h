@@ -38,6 +38,10 @@ public:
     // accessible description. The accessible name stays the visible label.
     void setPosition(const QString &position);
 
+Q_SIGNALS:
+    // A key press (or setText) gave the button a key.
+    void keyChanged();
+
 protected Q_SLOTS:
     void takeFocus();
 

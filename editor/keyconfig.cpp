@@ -47,29 +47,39 @@ KeyConfig *KeyConfig::deferred(const QList<XmlParser::Key> &keys, const QString 
 }
 
 namespace {
-// A finished editor's size hints: every editor is as high as one with a single key, so a
-// deferred one takes the same room, and nothing moves when its widgets are made.
-QSize finishedSizeHint(bool minimum)
+// A finished editor's size hints, without and with a hint line: every editor is as high
+// as one with a single key and the same kind of hint, so a deferred one takes the same
+// room, and nothing moves when its widgets are made.
+QSize finishedSizeHint(bool minimum, bool withHint)
 {
-    static QSize hint;
-    static QSize minimumHint;
-    if (!hint.isValid()) {
-        const KeyConfig probe(QList<XmlParser::Key>{ XmlParser::Key(0x41, 0) });
-        hint = probe.sizeHint();
-        minimumHint = probe.minimumSizeHint();
+    static QSize hints[2][2]; // [withHint][minimum]
+    if (!hints[0][0].isValid()) {
+        for (const bool hinted : { false, true }) {
+            KeyConfig probe(QList<XmlParser::Key>{ XmlParser::Key(0x41, 0) });
+            // Without a text it is not saved, and says so.
+            probe.setReplacement(hinted ? QString() : QStringLiteral("x"));
+            hints[hinted][0] = probe.sizeHint();
+            hints[hinted][1] = probe.minimumSizeHint();
+        }
     }
-    return minimum ? minimumHint : hint;
+    return hints[withHint][minimum];
 }
 } // namespace
 
+bool KeyConfig::showsHint() const
+{
+    const bool hasText = !replacement().isEmpty();
+    return m_twin > 0 || hasKey() != hasText;
+}
+
 QSize KeyConfig::sizeHint() const
 {
-    return m_pending ? finishedSizeHint(false) : QWidget::sizeHint();
+    return m_pending ? finishedSizeHint(false, showsHint()) : QWidget::sizeHint();
 }
 
 QSize KeyConfig::minimumSizeHint() const
 {
-    return m_pending ? finishedSizeHint(true) : QWidget::minimumSizeHint();
+    return m_pending ? finishedSizeHint(true, showsHint()) : QWidget::minimumSizeHint();
 }
 
 bool KeyConfig::event(QEvent *event)
@@ -110,6 +120,7 @@ void KeyConfig::build()
         insertButton(new InputButton(key.key(), key.state(), this));
     replacementEdit->setText(pending->replacement);
     updateDescriptions();
+    updateHint();
     // Made after the editor was shown: shown one by one, and in the tab order right
     // where the editor itself stands.
     QWidget *previous = this;
@@ -123,8 +134,10 @@ void KeyConfig::build()
     setFocusPolicy(Qt::NoFocus);
     if (isVisible()) {
         for (QObject *child : children()) {
-            if (child->isWidgetType())
-                static_cast<QWidget *>(child)->show();
+            auto *widget = qobject_cast<QWidget *>(child);
+            // The hint line has been shown or hidden on purpose.
+            if (widget && !widget->testAttribute(Qt::WA_WState_ExplicitShowHide))
+                widget->show();
         }
     }
     updateGeometry();
@@ -172,6 +185,11 @@ void KeyConfig::setup()
     m_deleteButton = new QPushButton(tr("delete"), this);
     deleteRow->addWidget(m_deleteButton);
     connect(m_deleteButton, &QPushButton::clicked, this, &KeyConfig::del);
+
+    connect(replacementEdit, &QLineEdit::textChanged, this, [this] {
+        updateHint();
+        Q_EMIT edited(this);
+    });
 }
 
 // Capture buttons always go just before ">>": the label is at index 0.
@@ -180,6 +198,10 @@ void KeyConfig::insertButton(InputButton *button)
     keysLayout->insertWidget(buttons.size() + 1, button);
     buttons.append(button);
     updateDescriptions();
+    connect(button, &InputButton::keyChanged, this, [this] {
+        updateHint();
+        Q_EMIT edited(this);
+    });
 }
 
 void KeyConfig::addButton()
@@ -225,19 +247,111 @@ void KeyConfig::setReplacement(const QString &text)
         m_pending->replacement = text;
     else
         replacementEdit->setText(text);
+    updateHint(); // also when the text stays empty, for keys read without one
 }
 
-QString KeyConfig::xml() const
+QString KeyConfig::replacement() const
+{
+    return m_pending ? m_pending->replacement : replacementEdit->text();
+}
+
+QList<XmlParser::Key> KeyConfig::keys() const
 {
     if (m_pending)
-        return xml(m_pending->keys, m_pending->replacement);
+        return m_pending->keys;
     QList<XmlParser::Key> keys;
     keys.reserve(buttons.size());
     for (const InputButton *button : buttons) {
         if (button->hasKey()) // buttons never set are skipped
             keys.append(XmlParser::Key(button->key(), button->state()));
     }
-    return xml(keys, replacementEdit->text());
+    return keys;
+}
+
+bool KeyConfig::hasKey() const
+{
+    if (m_pending)
+        return !m_pending->keys.isEmpty();
+    for (const InputButton *button : buttons) {
+        if (button->hasKey())
+            return true;
+    }
+    return false;
+}
+
+KeyConfig::Content KeyConfig::content() const
+{
+    Content content;
+    if (m_pending) {
+        for (const XmlParser::Key &key : m_pending->keys)
+            content.keys.append(key);
+        content.replacement = m_pending->replacement;
+        return content;
+    }
+    for (const InputButton *button : buttons) {
+        content.keys.append(button->hasKey()
+                                ? std::optional(XmlParser::Key(button->key(), button->state()))
+                                : std::nullopt);
+    }
+    content.replacement = replacementEdit->text();
+    return content;
+}
+
+KeyConfig *KeyConfig::fromContent(const Content &content, QWidget *parent)
+{
+    auto *editor = new KeyConfig(QList<XmlParser::Key>(), parent);
+    for (const std::optional<XmlParser::Key> &key : content.keys) {
+        editor->insertButton(key ? new InputButton(key->key(), key->state(), editor)
+                                 : new InputButton(editor));
+    }
+    editor->setReplacement(content.replacement);
+    return editor;
+}
+
+void KeyConfig::setTwin(int number)
+{
+    if (number == m_twin)
+        return;
+    m_twin = number;
+    updateHint();
+}
+
+// What the user would otherwise learn only from the saved file: that this combination
+// is left out of it, or that another one with the same keys is written as well.
+void KeyConfig::updateHint()
+{
+    // A deferred editor shows its hint once its widgets are made; until then the hint
+    // only changes the room it takes.
+    if (m_pending) {
+        updateGeometry();
+        return;
+    }
+    const bool hasText = !replacementEdit->text().isEmpty();
+    const bool hasKey = this->hasKey();
+    QString hint;
+    if (hasText && !hasKey)
+        hint = tr("Not saved: no key captured");
+    else if (hasKey && !hasText)
+        hint = tr("Not saved: no replacement text");
+    else if (m_twin > 0)
+        hint = tr("Same keys as combination %1").arg(m_twin);
+
+    if (!m_hint) {
+        if (hint.isEmpty())
+            return;
+        // Below the replacement row, above the row with "delete".
+        m_hint = new QLabel(this);
+        m_hint->setTextFormat(Qt::PlainText);
+        auto *column = static_cast<QVBoxLayout *>(layout());
+        column->insertWidget(column->count() - 1, m_hint);
+    }
+    m_hint->setText(hint);
+    m_hint->setHidden(hint.isEmpty());
+}
+
+QString KeyConfig::xml() const
+{
+    return xml(keys(), replacement());
 }
 
 QString KeyConfig::xml(const QList<XmlParser::Key> &keys, const QString &replacement)

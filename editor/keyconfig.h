@@ -7,10 +7,12 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
 QT_BEGIN_NAMESPACE
 class QFrame;
 class QHBoxLayout;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 QT_END_NAMESPACE
@@ -34,17 +36,37 @@ public:
     // For the long part of a list: an editor that holds its keys and text and takes the
     // room of a finished one, but makes its widgets only the first time it is painted,
     // takes the focus, or gets a key added; until then it costs about a tenth of a
-    // finished editor. Its text, number and part of the file behave as for the others.
+    // finished editor. Its text, keys, number, twin and part of the file behave as for
+    // the others; deleteButton() is null until its widgets are made.
     static KeyConfig *deferred(const QList<XmlParser::Key> &keys, const QString &replacement,
                                QWidget *parent);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
+    // What the editor holds, to build it again as it was (undo of a delete): each capture
+    // button's key in row order, nullopt for a button never set, and the replacement text.
+    struct Content
+    {
+        QList<std::optional<XmlParser::Key>> keys;
+        QString replacement;
+    };
+    Content content() const;
+    static KeyConfig *fromContent(const Content &content, QWidget *parent);
+
     void setReplacement(const QString &text);
+    QString replacement() const;
+    // The keys it would write, in row order: set buttons and unlabelled keys read from
+    // the file.
+    QList<XmlParser::Key> keys() const;
     // The combination's place in its list, counted from 1, for the accessible
     // descriptions of its buttons ("key 2 of combination 3", "deletes combination 3").
     void setNumber(int number);
+    int number() const { return m_number; }
+    QPushButton *deleteButton() const { return m_deleteButton; }
+    // The number of the first other combination with the same keys that would be
+    // written too, for the hint "Same keys as combination %1"; 0 for none.
+    void setTwin(int number);
     // This combination's part of the file, or a null string when it has no key to write
     // or no replacement text, so that it is left out of the file.
     QString xml() const;
@@ -54,6 +76,8 @@ public:
 
 Q_SIGNALS:
     void deleteMe(KeyConfig *config);
+    // A key was captured or the replacement text changed: what it writes may differ.
+    void edited(KeyConfig *config);
 
 protected Q_SLOTS:
     void addButton();
@@ -79,6 +103,10 @@ private:
 
     void insertButton(InputButton *button);
     void updateDescriptions();
+    bool hasKey() const;
+    void updateHint();
+    // Whether updateHint() shows a line: by the same rules, from what a deferred editor holds.
+    bool showsHint() const;
 
     QHBoxLayout *keysLayout = nullptr; // label, capture buttons, ">>"
     QList<InputButton *> buttons; // in row order; not owning
@@ -87,6 +115,8 @@ private:
     QPushButton *m_moreButton = nullptr;
     QPushButton *m_deleteButton = nullptr;
     int m_number = 0; // 0 until the list numbers it
+    int m_twin = 0;
+    QLabel *m_hint = nullptr; // created when a hint first applies
     // A deferred editor's keys and text; while it is set, the widgets above are null.
     std::unique_ptr<Pending> m_pending;
 };

@@ -3,9 +3,16 @@
 #include "editor/keyconfig.h"
 #include "mapping/keymapformat.h"
 
+#include <QApplication>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -24,6 +31,23 @@ namespace {
 // the user's input waits long for one.
 constexpr qsizetype firstBatch = 40;
 constexpr qsizetype laterBatch = 25;
+
+constexpr int undoTimeoutMs = 10000;
+const QKeyCombination undoKey(Qt::ControlModifier, Qt::Key_Z);
+
+// The keys of a combination that would be written, as a key of KeyConfigSet::m_sameKeys;
+// a null string for one that would not be written.
+QString sameKeysKey(const QList<XmlParser::Key> &keys, const QString &replacement)
+{
+    if (keys.isEmpty() || replacement.isEmpty())
+        return QString();
+    QString text;
+    for (const XmlParser::Key &key : keys) {
+        text += QString::number(key.key()) + QLatin1Char('/') + QString::number(key.state())
+            + QLatin1Char(' ');
+    }
+    return text;
+}
 } // namespace
 
 KeyConfigSet::KeyConfigSet(const QList<XmlParser::KeyConfig> &list, QWidget *parent,
@@ -34,6 +58,12 @@ KeyConfigSet::KeyConfigSet(const QList<XmlParser::KeyConfig> &list, QWidget *par
         setObjectName(QString::fromLatin1(name));
     setup();
     m_unbuilt = list;
+    // Combinations built later must find their twins among these, and these theirs.
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        const QString keys = sameKeysKey(list.at(i).items(), list.at(i).replacement());
+        if (!keys.isNull())
+            m_sameKeys[keys].unbuilt.append(i);
+    }
     // Shown now, an editor would be styled and measured at once; while the window is
     // being built, that is left until the list is first shown, so that it does not
     // slow the window's start. The editors built later from the event loop are shown
@@ -50,6 +80,14 @@ void KeyConfigSet::build(qsizetype count)
     containerLayout->setEnabled(false);
     for (; count > 0 && !m_unbuilt.isEmpty(); --count) {
         const XmlParser::KeyConfig config = m_unbuilt.takeFirst();
+        ++m_unbuiltTaken;
+        const QString keys = sameKeysKey(config.items(), config.replacement());
+        if (!keys.isNull()) {
+            // Taken in order from the front, it is the first unbuilt one of its group.
+            QList<qsizetype> &unbuilt = m_sameKeys[keys].unbuilt;
+            Q_ASSERT(!unbuilt.isEmpty() && unbuilt.first() == m_unbuiltTaken - 1);
+            unbuilt.removeFirst();
+        }
         if (m_showWithList)
             add(config.replacement(), config.items());
         else // widgets made once in view, which most of a long list never is
@@ -82,10 +120,42 @@ void KeyConfigSet::setup()
     auto *addButton = new QPushButton(tr("Add Key Combination"), this);
     column->addWidget(addButton);
     connect(addButton, &QPushButton::clicked, this, qOverload<>(&KeyConfigSet::add));
+
+    setupUndo(column);
+}
+
+// The undo bar above the list, hidden (and so taking no room) until a delete.
+void KeyConfigSet::setupUndo(QVBoxLayout *column)
+{
+    m_undoBar = new QFrame(this);
+    m_undoBar->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
+    m_undoBar->hide();
+    column->insertWidget(0, m_undoBar);
+    auto *row = new QHBoxLayout(m_undoBar);
+    row->setContentsMargins(6, 6, 6, 6);
+    row->setSpacing(6);
+    m_undoLabel = new QLabel(m_undoBar);
+    m_undoLabel->setTextFormat(Qt::PlainText);
+    row->addWidget(m_undoLabel, 1);
+    m_undoButton = new QPushButton(tr("Undo"), m_undoBar);
+    row->addWidget(m_undoButton);
+    connect(m_undoButton, &QPushButton::clicked, this, &KeyConfigSet::undoDelete);
+
+    // Only while the page is shown; a focused capture button takes Ctrl+Z as a key.
+    m_undoShortcut = new QShortcut(QKeySequence(undoKey), this);
+    m_undoShortcut->setContext(Qt::WindowShortcut);
+    m_undoShortcut->setEnabled(false);
+    connect(m_undoShortcut, &QShortcut::activated, this, &KeyConfigSet::undoDelete);
+
+    m_undoTimer = new QTimer(this);
+    m_undoTimer->setSingleShot(true);
+    m_undoTimer->setInterval(undoTimeoutMs);
+    connect(m_undoTimer, &QTimer::timeout, this, [this] { dropUndo(); });
 }
 
 void KeyConfigSet::add()
 {
+    dropUndo();
     build(m_unbuilt.size()); // a new combination goes below every one read from the file
     add(new KeyConfig(container));
 }
@@ -99,10 +169,18 @@ void KeyConfigSet::add(const QString &replacement, const QList<XmlParser::Key> &
 
 void KeyConfigSet::add(KeyConfig *editor)
 {
+    insert(configs.size(), editor);
+}
+
+void KeyConfigSet::insert(qsizetype index, KeyConfig *editor)
+{
     connect(editor, &KeyConfig::deleteMe, this, &KeyConfigSet::del);
-    containerLayout->insertWidget(configs.size(), editor);
-    configs.append(editor);
-    editor->setNumber(int(configs.size()));
+    connect(editor, &KeyConfig::edited, this, &KeyConfigSet::updateTwins);
+    containerLayout->insertWidget(index, editor);
+    configs.insert(index, editor);
+    for (qsizetype i = index; i < configs.size(); ++i)
+        configs.at(i)->setNumber(int(i + 1));
+    updateTwins(editor);
     if (!m_showWithList)
         editor->show();
     // One repaint covers every insertion made before the event loop runs again, so a
@@ -116,12 +194,23 @@ void KeyConfigSet::add(KeyConfig *editor)
 
 void KeyConfigSet::del(KeyConfig *editor)
 {
+    const qsizetype index = configs.indexOf(editor);
     configs.removeAll(editor);
     // The editors below the deleted one move up by one.
     for (qsizetype i = 0; i < configs.size(); ++i)
         configs.at(i)->setNumber(int(i + 1));
     if (!editor)
         return;
+    leaveSameKeys(editor);
+    showAllTwins();
+    if (index >= 0) {
+        const bool hadFocus = editor->isAncestorOf(QApplication::focusWidget());
+        offerUndo(index, editor->content());
+        // Not to the next widget in the chain, which may be a capture button that
+        // would take the next key (Ctrl+Z included).
+        if (hadFocus)
+            m_undoButton->setFocus();
+    }
     // The editor's own "delete" button is still delivering the click that led here,
     // so it is destroyed only once control is back in the event loop.
     containerLayout->removeWidget(editor);
@@ -138,6 +227,124 @@ void KeyConfigSet::forceRepaint()
         bar->update();
     if (QScrollBar *bar = scrollView->verticalScrollBar())
         bar->update();
+}
+
+// Moves the editor into the group of its keys, or out of every group when it would not
+// be written; the hints of both groups follow.
+void KeyConfigSet::updateTwins(KeyConfig *editor)
+{
+    const QString was = m_keysOf.value(editor);
+    const QString now = sameKeysKey(editor->keys(), editor->replacement());
+    if (was == now)
+        return;
+    leaveSameKeys(editor);
+    if (const auto old = m_sameKeys.constFind(was); old != m_sameKeys.cend())
+        showTwins(*old);
+    if (now.isNull()) {
+        editor->setTwin(0);
+        return;
+    }
+    m_keysOf.insert(editor, now);
+    SameKeys &group = m_sameKeys[now];
+    group.built.append(editor);
+    showTwins(group);
+}
+
+void KeyConfigSet::leaveSameKeys(KeyConfig *editor)
+{
+    const auto keys = m_keysOf.constFind(editor);
+    if (keys == m_keysOf.cend())
+        return;
+    const auto group = m_sameKeys.find(*keys);
+    group->built.removeOne(editor);
+    if (group->built.isEmpty() && group->unbuilt.isEmpty())
+        m_sameKeys.erase(group);
+    m_keysOf.erase(keys);
+}
+
+// Each built member names the first other member in list order. Every built combination
+// comes before every unbuilt one, which are numbered after the built ones in file order.
+void KeyConfigSet::showTwins(const SameKeys &group)
+{
+    int first = 0;
+    int second = 0;
+    for (const KeyConfig *editor : group.built) {
+        const int number = editor->number();
+        if (first == 0 || number < first) {
+            second = first;
+            first = number;
+        } else if (second == 0 || number < second) {
+            second = number;
+        }
+    }
+    const int firstUnbuilt = group.unbuilt.isEmpty()
+        ? 0
+        : int(configs.size() + group.unbuilt.first() - m_unbuiltTaken + 1);
+    for (KeyConfig *editor : group.built) {
+        const int other = editor->number() == first ? second : first;
+        editor->setTwin(other > 0 ? other : firstUnbuilt);
+    }
+}
+
+// After a delete or an undo, which renumber the combinations below.
+void KeyConfigSet::showAllTwins()
+{
+    for (const SameKeys &group : std::as_const(m_sameKeys))
+        showTwins(group);
+}
+
+void KeyConfigSet::offerUndo(qsizetype index, const KeyConfig::Content &content)
+{
+    m_deleted = content;
+    m_deletedAt = index;
+    m_undoLabel->setText(tr("Combination %1 deleted.").arg(index + 1));
+    m_undoBar->show();
+    m_undoShortcut->setEnabled(true);
+    qApp->installEventFilter(this);
+    m_undoTimer->start();
+}
+
+void KeyConfigSet::dropUndo(QWidget *focusAfter)
+{
+    if (m_deletedAt < 0)
+        return;
+    m_deletedAt = -1;
+    m_deleted = KeyConfig::Content();
+    m_undoTimer->stop();
+    m_undoShortcut->setEnabled(false);
+    qApp->removeEventFilter(this);
+    // Hidden with the focus, the bar would pass it on to the next widget in the chain,
+    // perhaps a capture button.
+    if (QWidget *focus = QApplication::focusWidget(); m_undoBar->isAncestorOf(focus)) {
+        if (focusAfter)
+            focusAfter->setFocus();
+        else
+            focus->clearFocus();
+    }
+    m_undoBar->hide();
+}
+
+void KeyConfigSet::undoDelete()
+{
+    if (m_deletedAt < 0)
+        return;
+    KeyConfig *editor = KeyConfig::fromContent(m_deleted, container);
+    insert(qMin(m_deletedAt, configs.size()), editor);
+    showAllTwins();
+    dropUndo(editor->deleteButton());
+}
+
+// A replacement field claims Ctrl+Z for its own undo; while a delete can be undone, the
+// fields of this list leave it to the undo bar.
+bool KeyConfigSet::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::ShortcutOverride && qobject_cast<QLineEdit *>(watched)
+        && container->isAncestorOf(static_cast<QWidget *>(watched))
+        && static_cast<QKeyEvent *>(event)->keyCombination() == undoKey) {
+        event->ignore();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 QString KeyConfigSet::xml() const

@@ -1,17 +1,22 @@
 #ifndef KEYCONFIGSET_H
 #define KEYCONFIGSET_H
 
+#include "editor/keyconfig.h"
 #include "mapping/xmlparser.h"
 
+#include <QHash>
 #include <QList>
 #include <QWidget>
 
 QT_BEGIN_NAMESPACE
+class QFrame;
+class QLabel;
+class QPushButton;
 class QScrollArea;
+class QShortcut;
+class QTimer;
 class QVBoxLayout;
 QT_END_NAMESPACE
-
-class KeyConfig;
 
 // The content of the Physical Keyboard tab: a scrolling stack of key combination
 // editors with an "Add Key Combination" button below it. It creates and deletes the
@@ -32,6 +37,9 @@ public:
     void add(KeyConfig *editor);
     QString xml() const;
 
+    // Puts the combination deleted last back at its place, while the undo bar offers it.
+    void undoDelete();
+
 protected Q_SLOTS:
     void add();
     void del(KeyConfig *editor);
@@ -39,6 +47,7 @@ protected Q_SLOTS:
 
 protected:
     void setup();
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     friend class KeyConfigSetTest;
@@ -54,7 +63,37 @@ private:
     // editors at once and builds the rest from the event loop, a batch at a time.
     void build(qsizetype count);
     QList<XmlParser::KeyConfig> m_unbuilt;
+    qsizetype m_unbuiltTaken = 0; // how many were taken from the front of m_unbuilt
     bool m_showWithList = false; // editors are shown when the list is, not one by one
+
+    void insert(qsizetype index, KeyConfig *editor);
+
+    // Combinations that would be written with the same keys ("same keys" hints), by
+    // their keys: editors that are built, and places in the parsed list of those that
+    // are not, ascending. Only combinations that would be written take part.
+    struct SameKeys
+    {
+        QList<KeyConfig *> built; // not owning
+        QList<qsizetype> unbuilt;
+    };
+    QHash<QString, SameKeys> m_sameKeys;
+    QHash<const KeyConfig *, QString> m_keysOf; // the editors in m_sameKeys
+    void updateTwins(KeyConfig *editor);
+    void leaveSameKeys(KeyConfig *editor);
+    void showTwins(const SameKeys &group);
+    void showAllTwins();
+
+    // The bar above the list that offers to undo the last delete.
+    void setupUndo(QVBoxLayout *column);
+    QFrame *m_undoBar = nullptr;
+    QLabel *m_undoLabel = nullptr;
+    QPushButton *m_undoButton = nullptr;
+    QShortcut *m_undoShortcut = nullptr;
+    QTimer *m_undoTimer = nullptr;
+    KeyConfig::Content m_deleted;
+    qsizetype m_deletedAt = -1; // -1: nothing to undo
+    void offerUndo(qsizetype index, const KeyConfig::Content &content);
+    void dropUndo(QWidget *focusAfter = nullptr);
 };
 
 #endif // KEYCONFIGSET_H

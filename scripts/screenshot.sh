@@ -58,7 +58,8 @@ openbox --sm-disable >"$work/openbox.log" 2>&1 &
 pids+=($!)
 wait_for 10 wmctrl -m >/dev/null 2>&1 || fail "openbox did not start"
 
-# Fresh folders: default general settings, and the sample key combinations.
+# Fresh folders: default general settings, and the sample key combinations; the last
+# one has no replacement text, so that the picture shows its hint.
 export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data
 export XDG_RUNTIME_DIR=$work/run
 mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME/tavorin" "$XDG_RUNTIME_DIR"
@@ -86,6 +87,10 @@ ${tab}${tab}<key keycode="83" state="0"/>
 ${tab}${tab}<key keycode="83" state="0"/>
 ${tab}${tab}<key keycode="32" state="0"/>
 ${tab}${tab}<replacement text="ß"/>
+${tab}</key-config>
+${tab}<key-config>
+${tab}${tab}<key keycode="4100" state="16"/>
+${tab}${tab}<replacement text=""/>
 ${tab}</key-config>
 </hardware-keyboard>
 EOF

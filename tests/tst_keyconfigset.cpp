@@ -4,6 +4,7 @@
 #include "editor/keyconfig.h"
 #include "findbutton.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -14,6 +15,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 #include <QTranslator>
 #include <QVBoxLayout>
 
@@ -38,6 +40,19 @@ QString fragment(int keyCode, const QString &replacement)
                           "\t\t<replacement text=\"%2\"/>\n\t</key-config>\n")
         .arg(keyCode)
         .arg(replacement);
+}
+
+// "81/0 87/8|text" -> keys (81, 0) and (87, 8), replacement "text"; "|x" has no key.
+XmlParser::KeyConfig parsedCombination(const QString &spec)
+{
+    const qsizetype bar = spec.indexOf(QLatin1Char('|'));
+    XmlParser::KeyConfig config;
+    for (const QString &key : spec.left(bar).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const QStringList parts = key.split(QLatin1Char('/'));
+        config.addKey(XmlParser::Key(parts.at(0).toInt(), parts.at(1).toInt()));
+    }
+    config.setReplacement(spec.mid(bar + 1));
+    return config;
 }
 
 // Marks every text with its translation context, to see which context each one uses.
@@ -67,6 +82,8 @@ private Q_SLOTS:
     void deleteFromOwnButton();
     void delOfEditorNotInList();
     void translationContexts();
+    void hints_data();
+    void hints();
     void largeList_data();
     void largeList();
     void longListIsWholeBeforeItIsBuilt();
@@ -230,10 +247,154 @@ void KeyConfigSetTest::translationContexts()
              QStringLiteral("InputButton:Select Key"));
     QStringList labels;
     const auto children = set.findChildren<QLabel *>();
-    for (const QLabel *label : children)
-        labels.append(label->text());
+    for (const QLabel *label : children) {
+        if (label->isVisibleTo(&set)) // not the hidden undo bar's, which has no text yet
+            labels.append(label->text());
+    }
     labels.sort();
     QCOMPARE(labels, (QStringList{ "KeyConfig:Key(s):", "KeyConfig:Replacement:" }));
+}
+
+void KeyConfigSetTest::hints_data()
+{
+    QTest::addColumn<QString>("language"); // "de": with the German catalogue
+    QTest::addColumn<QStringList>("model"); // parsed combinations, see parsedCombination()
+    QTest::addColumn<int>("fillers"); // distinct combinations inserted after the first
+    // "key N code/state" sets the last capture button of combination N; "more N" clicks
+    // its ">>"; "text N t" sets its replacement text (empty without t); "del N" clicks its
+    // "delete"; "undo", "add", "build" (every unbuilt combination) and "expire" (the undo
+    // bar's time runs out) act on the list.
+    QTest::addColumn<QStringList>("steps");
+    // "N:hint" for each combination with a hint, in list order; all others show none;
+    // then "bar:text" while the undo bar is shown. "none": no hint label was ever made.
+    QTest::addColumn<QStringList>("expected");
+
+    const QStringList none{ "none" };
+    QTest::newRow("new combination") << "en" << QStringList() << 0 << QStringList{ "add" } << none;
+    QTest::newRow("complete, distinct keys")
+        << "en" << QStringList{ "81/0|a", "81/8|b", "81/0 87/0|c", "87/0 81/0|d" } << 0
+        << QStringList() << none;
+    QTest::newRow("text, no key") << "en" << QStringList{ "|x" } << 0 << QStringList()
+                                  << QStringList{ "1:Not saved: no key captured" };
+    QTest::newRow("key, no text") << "en" << QStringList{ "81/0|" } << 0 << QStringList()
+                                  << QStringList{ "1:Not saved: no replacement text" };
+    QTest::newRow("unlabelled key read from the file is a key")
+        << "en" << QStringList{ "91/8|x", "91/8|y" } << 0 << QStringList()
+        << QStringList{ "1:Same keys as combination 2", "2:Same keys as combination 1" };
+    QTest::newRow("three alike name the first other")
+        << "en" << QStringList{ "81/0|a", "87/0|b", "81/0|c", "81/0|d" } << 0 << QStringList()
+        << QStringList{ "1:Same keys as combination 3", "3:Same keys as combination 1",
+                        "4:Same keys as combination 1" };
+    QTest::newRow("unset buttons skipped")
+        << "en" << QStringList{ "81/0 87/0|a" } << 0
+        << QStringList{ "add", "key 2 81/0", "more 2", "more 2", "key 2 87/0", "text 2 b" }
+        << QStringList{ "1:Same keys as combination 2", "2:Same keys as combination 1" };
+    QTest::newRow("one not saved takes no part")
+        << "en" << QStringList{ "81/0|a", "81/0|" } << 0 << QStringList()
+        << QStringList{ "2:Not saved: no replacement text" };
+    QTest::newRow("text cleared leaves the group")
+        << "en" << QStringList{ "81/0|a", "81/0|b", "81/0|c" } << 0 << QStringList{ "text 1" }
+        << QStringList{ "1:Not saved: no replacement text", "2:Same keys as combination 3",
+                        "3:Same keys as combination 2" };
+    QTest::newRow("capture moves it to another group")
+        << "en" << QStringList{ "81/0|a", "81/0|b", "87/0|c" } << 0 << QStringList{ "key 1 87/0" }
+        << QStringList{ "1:Same keys as combination 3", "3:Same keys as combination 1" };
+    QTest::newRow("delete renumbers")
+        << "en" << QStringList{ "87/0|a", "81/0|b", "87/0|c" } << 0 << QStringList{ "del 2" }
+        << QStringList{ "1:Same keys as combination 2", "2:Same keys as combination 1",
+                        "bar:Combination 2 deleted." };
+    QTest::newRow("deleted twin") << "en" << QStringList{ "87/0|a", "87/0|b" } << 0
+                                  << QStringList{ "del 1", "expire" } << QStringList();
+    QTest::newRow("nothing to undo once the bar is gone")
+        << "en" << QStringList{ "87/0|a", "87/0|b", "|x" } << 0
+        << QStringList{ "del 3", "del 1", "add", "undo" } << QStringList();
+    QTest::newRow("undo brings back twin and numbers")
+        << "en" << QStringList{ "81/0|a", "87/0|b", "81/0|c", "81/0|d" } << 0
+        << QStringList{ "del 1", "undo" }
+        << QStringList{ "1:Same keys as combination 3", "3:Same keys as combination 1",
+                        "4:Same keys as combination 1" };
+    QTest::newRow("built later finds its twin")
+        << "en" << QStringList{ "81/0|a", "81/0|b" } << 50 << QStringList{ "build" }
+        << QStringList{ "1:Same keys as combination 52", "52:Same keys as combination 1" };
+    QTest::newRow("twin not built yet moves up on a delete")
+        << "en" << QStringList{ "81/0|a", "81/0|b" } << 50 << QStringList{ "del 2" }
+        << QStringList{ "1:Same keys as combination 51", "bar:Combination 2 deleted." };
+    QTest::newRow("German, no key") << "de" << QStringList{ "|x" } << 0 << QStringList()
+                                    << QStringList{ "1:Nicht gespeichert: keine Taste erfasst" };
+    QTest::newRow("German, same keys")
+        << "de" << QStringList{ "81/0|a", "87/0|b", "81/0|c" } << 0 << QStringList{ "del 2" }
+        << QStringList{ "1:Dieselben Tasten wie Kombination 2",
+                        "2:Dieselben Tasten wie Kombination 1", "bar:Kombination 2 gelöscht." };
+}
+
+// The hint under each combination, as read out by assistive technology (its accessible
+// name), after the list is built from a file and edited.
+void KeyConfigSetTest::hints()
+{
+    QFETCH(QString, language);
+    QFETCH(QStringList, model);
+    QFETCH(int, fillers);
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, expected);
+
+    QTranslator german;
+    if (language == u"de") {
+        QVERIFY(german.load(QStringLiteral(":/i18n/tavorin-settings_de.qm")));
+        QCoreApplication::installTranslator(&german);
+    }
+    QList<XmlParser::KeyConfig> parsed;
+    for (qsizetype i = 0; i < model.size(); ++i) {
+        parsed.append(parsedCombination(model.at(i)));
+        for (int f = 0; i == 0 && f < fillers; ++f)
+            parsed.append(combination(QStringLiteral("f"), { 0x2000 + f }));
+    }
+    KeyConfigSet set(parsed);
+    for (const QString &step : std::as_const(steps)) {
+        const QStringList words = step.split(QLatin1Char(' '));
+        KeyConfig *editor = words.size() > 1 ? set.configs.value(words.at(1).toInt() - 1) : nullptr;
+        if (words.size() > 1)
+            QVERIFY2(editor, qPrintable(step));
+        if (words.at(0) == u"key") {
+            const QStringList key = words.at(2).split(QLatin1Char('/'));
+            editor->buttons.last()->setText(key.at(0).toInt(), key.at(1).toInt());
+        } else if (words.at(0) == u"more" || words.at(0) == u"del") {
+            (words.at(0) == u"more" ? editor->m_moreButton : editor->m_deleteButton)->click();
+        } else if (words.at(0) == u"text") {
+            editor->replacementEdit->setText(words.value(2));
+        } else if (words.at(0) == u"undo") {
+            set.undoDelete(); // what "Undo" and Ctrl+Z do; a no-op without the bar
+        } else if (words.at(0) == u"expire") {
+            set.m_undoTimer->start(0);
+            QTRY_VERIFY(set.m_undoBar->isHidden());
+        } else if (words.at(0) == u"add") {
+            set.add();
+        } else if (words.at(0) == u"build") {
+            QTRY_VERIFY(set.m_unbuilt.isEmpty());
+        }
+    }
+    QCoreApplication::removeTranslator(&german);
+
+    QStringList seen;
+    bool anyLabel = false;
+    for (qsizetype i = 0; i < set.configs.size(); ++i) {
+        // A deferred editor, as it comes into view: nothing below it moves.
+        const int reserved = set.configs.at(i)->sizeHint().height();
+        set.configs.at(i)->build();
+        QCOMPARE(set.configs.at(i)->sizeHint().height(), reserved);
+        QLabel *hint = set.configs.at(i)->m_hint;
+        anyLabel = anyLabel || hint;
+        if (hint && hint->isVisibleTo(&set)) {
+            QCOMPARE(QAccessible::queryAccessibleInterface(hint)->text(QAccessible::Name),
+                     hint->text());
+            seen.append(QStringLiteral("%1:%2").arg(i + 1).arg(hint->text()));
+        }
+    }
+    if (set.m_undoBar->isVisibleTo(&set))
+        seen.append(QStringLiteral("bar:") + set.m_undoLabel->text());
+    if (expected == QStringList{ "none" })
+        QVERIFY(!anyLabel);
+    else
+        QCOMPARE(seen, expected);
 }
 
 void KeyConfigSetTest::largeList_data()
@@ -300,8 +461,16 @@ void KeyConfigSetTest::largeList()
     const qint64 writtenUs = timer.nsecsElapsed() / 1000;
     QCOMPARE(document, expected);
 
-    qInfo("%d combinations: build and show %lld ms, scroll to end %lld ms, xml() %lld us", count,
-          shown, scrolled, writtenUs);
+    // A key captured in the first combination moves it from the group of twins with "a"
+    // to the one with "b" (each a 26th of the list); both groups' hints follow.
+    timer.restart();
+    set.configs.first()->buttons.first()->setText(0x42, 0);
+    const qint64 capturedUs = timer.nsecsElapsed() / 1000;
+    QCOMPARE(set.configs.at(1)->m_hint->text(), QStringLiteral("Same keys as combination 1"));
+
+    qInfo("%d combinations: build and show %lld ms, scroll to end %lld ms, xml() %lld us, "
+          "key captured in one %lld us",
+          count, shown, scrolled, writtenUs, capturedUs);
 }
 
 // A long list shows its first editors at once and builds the rest from the event loop;

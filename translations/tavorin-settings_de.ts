@@ -62,12 +62,32 @@
         <source>deletes this combination</source>
         <translation>löscht diese Kombination</translation>
     </message>
+    <message>
+        <source>Not saved: no key captured</source>
+        <translation>Nicht gespeichert: keine Taste erfasst</translation>
+    </message>
+    <message>
+        <source>Not saved: no replacement text</source>
+        <translation>Nicht gespeichert: kein Ersetzungstext</translation>
+    </message>
+    <message>
+        <source>Same keys as combination %1</source>
+        <translation>Dieselben Tasten wie Kombination %1</translation>
+    </message>
 </context>
 <context>
     <name>KeyConfigSet</name>
     <message>
         <source>Add Key Combination</source>
         <translation>Tastenkombination hinzufügen</translation>
+    </message>
+    <message>
+        <source>Undo</source>
+        <translation>Rückgängig</translation>
+    </message>
+    <message>
+        <source>Combination %1 deleted.</source>
+        <translation>Kombination %1 gelöscht.</translation>
     </message>
 </context>
 <context>

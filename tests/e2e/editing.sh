@@ -9,8 +9,12 @@
 #   cut-short    a file cut off in the middle: what was read is kept, the original
 #                is kept beside it as hardware-keyboard.xml.bak
 #   not-utf8     a file with bytes that are not UTF-8: the same as cut-short
+#   undo, undo-de  deletes undone by Ctrl+Z (focus on "Undo", then in a replacement
+#                field) and by "Undo"; Ctrl+Z in a capture button is a key; a duplicate
+#                key shows its hint; a close while the undo bar is shown (in English,
+#                then in German, whose click positions are the same)
 #
-# Usage: editing.sh first-start|root-only|cut-short|not-utf8
+# Usage: editing.sh first-start|root-only|cut-short|not-utf8|undo|undo-de
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 case=${1:?which case}
 e2e_begin
@@ -33,17 +37,35 @@ SECOND_REPLACEMENT=(556 185)
 SECOND_DELETE=(968 213)
 ADD_COMBINATION=(511 729)
 FIRST_COMBINATION_AREA=994x95+15+36 # separator, key row, replacement row, "delete"
+FIRST_DELETE=(968 114)
+THIRD_DELETE_BELOW_HINTS=(968 352) # once the first and the third show a hint
+UNDO_BAR_SHIFT=36                  # the undo bar moves everything below it down
+UNDO_BUTTON=(968 49)
+FIRST_HINT_AREA=300x14+15+104 # below the first replacement row, while it shows a hint
+TOP_OF_PAGE_AREA=994x24+15+36
 
-# The number of colours in the area of the first combination: 1 when it is empty.
-first_combination_colours()
+# What an area of the window shows: FORMAT %k the number of colours (1 when the area
+# is empty), %# a signature of its pixels.
+area_info() # AREA FORMAT
 {
     import -window "$E2E_WIN" "$W/window.png"
-    convert "$W/window.png" -crop "$FIRST_COMBINATION_AREA" -format '%k' info:
+    convert "$W/window.png" -crop "$1" -format "$2" info:
+}
+
+first_combination_colours() { area_info "$FIRST_COMBINATION_AREA" '%k'; }
+
+# The undo bar shows at the top of the page.
+expect_undo_bar() # shown|gone
+{
+    local top
+    top=$(area_info "$TOP_OF_PAGE_AREA" '%#')
+    [[ $1 == shown && $top != "$top_without_bar" || $1 == gone && $top == "$top_without_bar" ]] \
+        || e2e_fail "undo bar: expected $1"
 }
 
 start_on_keyboard_tab()
 {
-    e2e_start_app
+    e2e_start_app "$@"
     e2e_wait_window
     e2e_click "${TAB_KEYBOARD[@]}"
 }
@@ -149,6 +171,51 @@ cut-short | not-utf8)
     e2e_expect_status 0
     e2e_expect_file "$E2E_KEYMAP" "$W/expected.xml"
     e2e_expect_file "$bak" "$W/original.xml"
+    ;;
+undo | undo-de)
+    mkdir -p "$E2E_DATA_DIR"
+    one=$'\t<key-config>\n\t\t<key keycode="81" state="0"/>\n\t\t<replacement text="one"/>\n\t</key-config>\n'
+    # An unlabelled key first: it must come back with the combination.
+    two=$'\t<key-config>\n\t\t<key keycode="91" state="8"/>\n\t\t<key keycode="87" state="0"/>\n\t\t<replacement text="two &amp; &lt;2>"/>\n\t</key-config>\n'
+    three=$'\t<key-config>\n\t\t<key keycode="69" state="0"/>\n\t\t<replacement text="three"/>\n\t</key-config>\n'
+    printf '<hardware-keyboard>\n%s%s%s</hardware-keyboard>' "$one" "$two" "$three" >"$E2E_KEYMAP"
+    language=()
+    [[ $case == undo-de ]] && language=(LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8)
+    start_on_keyboard_tab "${language[@]}"
+    top_without_bar=$(area_info "$TOP_OF_PAGE_AREA" '%#')
+
+    # GIVEN three combinations WHEN the second is deleted THEN Ctrl+Z brings it back, with
+    # the focus on "Undo" and then with the focus in a replacement field.
+    e2e_click "${SECOND_DELETE[@]}"
+    expect_undo_bar shown
+    e2e_key ctrl+z
+    expect_undo_bar gone
+    e2e_click "${SECOND_DELETE[@]}"
+    e2e_click "${FIRST_REPLACEMENT[0]}" $((FIRST_REPLACEMENT[1] + UNDO_BAR_SHIFT))
+    e2e_key ctrl+z
+    expect_undo_bar gone
+    # WHEN the first is deleted THEN Ctrl+Z in a capture button (the third's, now second)
+    # is a key, and the bar still offers the first back.
+    e2e_click "${FIRST_DELETE[@]}"
+    e2e_click "${SECOND_SELECT_KEY_ALONE[0]}" $((SECOND_SELECT_KEY_ALONE[1] + UNDO_BAR_SHIFT))
+    e2e_key ctrl+z
+    expect_undo_bar shown
+    e2e_click "${UNDO_BUTTON[@]}"
+    expect_undo_bar gone
+    # WHEN the first gets the same key as the third THEN it says so below its text.
+    colours=$(area_info "$FIRST_HINT_AREA" '%k')
+    ((colours == 1)) || e2e_fail "a hint is shown before any key is shared ($colours colours)"
+    e2e_click "${FIRST_SELECT_KEY_ALONE[@]}"
+    e2e_key ctrl+z
+    colours=$(area_info "$FIRST_HINT_AREA" '%k')
+    ((colours > 1)) || e2e_fail "no hint on a combination with the same keys as another"
+    # WHEN the third is deleted and the window closed while the bar offers it back THEN
+    # it is not saved; the second came back whole, its unlabelled key included.
+    e2e_click "${THIRD_DELETE_BELOW_HINTS[@]}"
+    close_and_expect_clean_end
+    one_ctrl_z=$'\t<key-config>\n\t\t<key keycode="90" state="16"/>\n\t\t<replacement text="one"/>\n\t</key-config>\n'
+    printf '<hardware-keyboard>\n%s%s</hardware-keyboard>' "$one_ctrl_z" "$two" >"$W/expected.xml"
+    e2e_expect_file "$E2E_KEYMAP" "$W/expected.xml"
     ;;
 *) e2e_fail "unknown case $case" ;;
 esac
