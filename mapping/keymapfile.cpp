@@ -1,7 +1,7 @@
 #include "mapping/keymapfile.h"
 
-#include <QCryptographicHash>
 #include <QFile>
+#include <QHashFunctions>
 #include <QSaveFile>
 
 #include <cerrno>
@@ -157,7 +157,9 @@ KeyMapFile::Contents KeyMapFile::read(const QString &path, qint64 maxSize)
         contents.fingerprint = QByteArray::number(contents.bytes.size()) + ' '
             + QByteArray::number(qint64(st.st_mtim.tv_sec)) + '.'
             + QByteArray::number(qint64(st.st_mtim.tv_nsec)) + ' '
-            + QCryptographicHash::hash(contents.bytes, QCryptographicHash::Blake2b_256).toHex();
+            + QByteArray::number(qulonglong(qHashBits(contents.bytes.constData(),
+                                                      size_t(contents.bytes.size()), 0)),
+                                 16);
     }
     return contents;
 }
