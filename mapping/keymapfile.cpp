@@ -164,14 +164,6 @@ KeyMapFile::Contents KeyMapFile::read(const QString &path, qint64 maxSize)
     return contents;
 }
 
-QString KeyMapFile::nonRegularKind(const QString &path)
-{
-    struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return QString();
-    return kindOf(st.st_mode);
-}
-
 bool KeyMapFile::write(const QString &path, const QByteArray &content, QString *errorString)
 {
     return replace(

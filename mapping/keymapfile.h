@@ -36,10 +36,6 @@ struct Contents
 // maxSize bytes. Anything else is never opened, so nothing can block here.
 Contents read(const QString &path, qint64 maxSize = maxFileSize);
 
-// What is at path after following links when it is not a regular file ("a FIFO", "a
-// character device", "a folder", ...); empty for a regular file or nothing at all.
-QString nonRegularKind(const QString &path);
-
 // Writes content to a temporary file beside path and puts it in place only once
 // every byte is written and on disk; the file keeps its mode. A file without any write
 // permission is left as it is, also for the superuser. On failure the file at path is

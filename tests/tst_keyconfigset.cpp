@@ -43,15 +43,15 @@ QString fragment(int keyCode, const QString &replacement)
 }
 
 // "81/0 87/8|text" -> keys (81, 0) and (87, 8), replacement "text"; "|x" has no key.
-XmlParser::KeyConfig parsedCombination(const QString &spec)
+XmlParser::KeyConfig parsedCombination(const QString &text)
 {
-    const qsizetype bar = spec.indexOf(QLatin1Char('|'));
+    const qsizetype bar = text.indexOf(QLatin1Char('|'));
     XmlParser::KeyConfig config;
-    for (const QString &key : spec.left(bar).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+    for (const QString &key : text.left(bar).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
         const QStringList parts = key.split(QLatin1Char('/'));
         config.addKey(XmlParser::Key(parts.at(0).toInt(), parts.at(1).toInt()));
     }
-    config.setReplacement(spec.mid(bar + 1));
+    config.setReplacement(text.mid(bar + 1));
     return config;
 }
 
