@@ -42,7 +42,8 @@ for f in /usr/bin/tavorin-settings /usr/share/applications/org.tavorin.Settings.
     /usr/share/tavorin-settings/translations/tavorin-settings_de.qm \
     /usr/share/doc/tavorin-settings/copyright /usr/share/doc/tavorin-settings/changelog.gz \
     /usr/share/doc/tavorin-settings/key-mapping-file.md \
-    /usr/share/doc/tavorin-settings/hardware-keyboard.rng; do
+    /usr/share/doc/tavorin-settings/hardware-keyboard.rng \
+    /usr/share/dbus-1/interfaces/org.tavorin.QCop.xml; do
     [ -s "$root$f" ] || { echo "missing: $f" >&2; exit 1; }
     echo "ok $f"
 done
