@@ -37,6 +37,7 @@ SECOND_REPLACEMENT=(556 185)
 SECOND_DELETE=(968 213)
 ADD_COMBINATION=(511 729)
 FIRST_COMBINATION_AREA=994x95+15+36 # separator, key row, replacement row, "delete"
+SECOND_COMBINATION_AREA=994x95+15+135
 FIRST_DELETE=(968 114)
 THIRD_DELETE_BELOW_HINTS=(968 352) # once the first and the third show a hint
 UNDO_BAR_SHIFT=36                  # the undo bar moves everything below it down
@@ -53,6 +54,8 @@ area_info() # AREA FORMAT
 }
 
 first_combination_colours() { area_info "$FIRST_COMBINATION_AREA" '%k'; }
+# A busy machine may lay a new combination out later than the next click comes.
+second_combination_drawn() { (($(area_info "$SECOND_COMBINATION_AREA" '%k') > 1)); }
 
 # The undo bar shows at the top of the page.
 expect_undo_bar() # shown|gone
@@ -93,6 +96,7 @@ first-start)
     e2e_type 'Grüße & "Zoë" <3>'
     # A complete second combination, deleted again: it must not reach the file.
     e2e_click "${ADD_COMBINATION[@]}"
+    e2e_wait_until "the added combination to be drawn" second_combination_drawn
     e2e_click "${SECOND_SELECT_KEY_ALONE[@]}"
     e2e_key e
     e2e_click "${SECOND_REPLACEMENT[@]}"
