@@ -8,6 +8,8 @@
 #include "platform/global.h"
 #include "platform/logging.h"
 #include "platform/qcopenvelope.h"
+#include "platform/qpeapplication.h"
+#include "platform/singleinstance.h"
 #include "platform/unixsignalwatcher.h"
 
 #include <QCloseEvent>
@@ -166,6 +168,29 @@ void ConfigWidget::switchInputMethodOnAtEveryEnd(QCoreApplication *app)
     // The event loop ended without a close (QCoreApplication::exit()).
     QObject::connect(app, &QCoreApplication::aboutToQuit, app, &switchInputMethodOn);
     everyEndWatched = true;
+}
+
+int ConfigWidget::run(QPEApplication &app, const std::function<void(ConfigWidget &)> &prepare)
+{
+    // One editor at a time: a second start brings the running one forward and ends
+    // without a word to the input method. The name is taken before "disable()".
+    SingleInstance instance;
+    switch (instance.claim()) {
+    case SingleInstance::HandedOver:
+        return 0;
+    case SingleInstance::NoAnswer:
+        return 1;
+    case SingleInstance::First:
+        break;
+    }
+    // Ended by a signal, the program saves nothing: only a close saves.
+    switchInputMethodOnAtEveryEnd(&app);
+    ConfigWidget window(nullptr, nullptr);
+    instance.setWindow(&window);
+    if (prepare)
+        prepare(window);
+    app.showMainWidget(&window, false);
+    return app.exec();
 }
 
 void ConfigWidget::loadKeyMappings()

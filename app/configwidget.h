@@ -3,6 +3,8 @@
 
 #include <QTabWidget>
 
+#include <functional>
+
 QT_BEGIN_NAMESPACE
 class QCoreApplication;
 class QCloseEvent;
@@ -12,6 +14,7 @@ class QVBoxLayout;
 QT_END_NAMESPACE
 
 class KeyConfigSet;
+class QPEApplication;
 
 // The settings window: a "General" tab for the on-screen keyboard and the key-pair
 // delay, and a "Physical Keyboard" tab with the key combinations. While it is open
@@ -32,6 +35,12 @@ public:
     // termination signal (SIGTERM, SIGINT, SIGHUP), which ends the event loop of app
     // without saving anything, and an unknown element in the key mapping file.
     static void switchInputMethodOnAtEveryEnd(QCoreApplication *app);
+
+    // Runs the editor as the program does and returns the exit status: one editor at a
+    // time (a second start hands over to the running one and ends), every end watched,
+    // the window shown maximised, then the event loop. prepare sees the window just
+    // before it is shown; the benchmarks' probes hook in there.
+    static int run(QPEApplication &app, const std::function<void(ConfigWidget &)> &prepare = {});
 
 protected:
     void closeEvent(QCloseEvent *event) override;

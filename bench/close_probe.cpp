@@ -8,7 +8,6 @@
 #include "app/configwidget.h"
 #include "editor/keyconfig.h"
 #include "platform/qpeapplication.h"
-#include "platform/singleinstance.h"
 
 #include <QFile>
 #include <QTimer>
@@ -20,34 +19,28 @@
 int main(int argc, char **argv)
 {
     QPEApplication app(argc, argv, QPEApplication::GuiClient);
-    SingleInstance instance;
-    if (instance.claim() != SingleInstance::First)
-        return 1;
-    ConfigWidget::switchInputMethodOnAtEveryEnd(&app);
     const int expected = argc > 1 ? std::atoi(argv[1]) : 0;
-    ConfigWidget window(nullptr, nullptr);
-    instance.setWindow(&window);
-    app.showMainWidget(&window, false);
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &window, [&] {
-        if (window.findChildren<KeyConfig *>().size() < expected)
-            return;
-        poll.stop();
-        long long peakKb = -1;
-        QFile status(QStringLiteral("/proc/self/status"));
-        if (status.open(QIODevice::ReadOnly)) {
-            for (const QByteArray &line : status.readAll().split('\n')) {
-                if (line.startsWith("VmHWM:"))
-                    peakKb = line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return ConfigWidget::run(app, [expected](ConfigWidget &window) {
+        auto *poll = new QTimer(&window);
+        QObject::connect(poll, &QTimer::timeout, &window, [poll, &window, expected] {
+            if (window.findChildren<KeyConfig *>().size() < expected)
+                return;
+            poll->stop();
+            long long peakKb = -1;
+            QFile status(QStringLiteral("/proc/self/status"));
+            if (status.open(QIODevice::ReadOnly)) {
+                for (const QByteArray &line : status.readAll().split('\n')) {
+                    if (line.startsWith("VmHWM:"))
+                        peakKb = line.mid(6).trimmed().split(' ').value(0).toLongLong();
+                }
             }
-        }
-        timespec now{};
-        clock_gettime(CLOCK_MONOTONIC, &now);
-        std::printf("built %lld %lld\n",
-                    static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec, peakKb);
-        std::fflush(stdout);
-        window.close();
+            timespec now{};
+            clock_gettime(CLOCK_MONOTONIC, &now);
+            std::printf("built %lld %lld\n",
+                        static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec, peakKb);
+            std::fflush(stdout);
+            window.close();
+        });
+        poll->start(100);
     });
-    poll.start(100);
-    return app.exec();
 }
