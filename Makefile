@@ -1,4 +1,5 @@
-# Two commands do all the set-up: `make run` and `make test`.
+# Two commands do all the set-up: `./make.sh run` and `./make.sh test` (make.sh installs
+# make where it is missing and hands over to this file).
 # Everything else is here for developers: bench, fuzz, test-asan, package, screenshot.
 # Each installs the Debian packages it needs (scripts/install-deps.sh names the sets).
 
@@ -9,9 +10,10 @@ CMAKE_ARGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 # No "Entering directory" lines, here or in the make that CMake's Makefiles run.
 MAKEFLAGS += --no-print-directory
-# New build folders use Ninja (installed with the build tools); a folder configured
-# before keeps the generator it was made with, which CMake takes from its cache.
-export CMAKE_GENERATOR ?= $(if $(shell command -v ninja 2>/dev/null),Ninja,Unix Makefiles)
+# New build folders use Ninja, looked for when CMake runs, so after the packages (Ninja
+# among them) are installed; a folder configured before keeps the generator it was made
+# with, which CMake takes from its cache. A CMAKE_GENERATOR of the caller's wins.
+CMAKE_CONFIGURE = CMAKE_GENERATOR="$${CMAKE_GENERATOR:-$$(command -v ninja >/dev/null && echo Ninja || echo 'Unix Makefiles')}" cmake
 
 # The package sets that the target asked for; prerequisites see the same value.
 SETS ?= run
@@ -24,7 +26,7 @@ deps:
 	@./scripts/install-deps.sh $(SETS)
 
 $(BUILD)/CMakeCache.txt: | deps
-	cmake -S . -B $(BUILD) $(CMAKE_ARGS)
+	$(CMAKE_CONFIGURE) -S . -B $(BUILD) $(CMAKE_ARGS)
 
 configure: deps $(BUILD)/CMakeCache.txt
 
@@ -50,7 +52,7 @@ test: build
 
 test-asan: SETS = run test
 test-asan: deps
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTAVORIN_SANITIZE=ON
+	$(CMAKE_CONFIGURE) -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTAVORIN_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && \
 		ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:verify_asan_link_order=0 \
@@ -65,7 +67,7 @@ BENCH_BUILD  ?= build-bench
 BENCH_ROUNDS ?= 15
 bench: SETS = run bench
 bench: deps
-	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBENCH_ROUNDS=$(BENCH_ROUNDS)
+	$(CMAKE_CONFIGURE) -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBENCH_ROUNDS=$(BENCH_ROUNDS)
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target run_benchmarks
 
 # The Debian package, in $(BUILD): tavorin-settings_<version>_<arch>.deb.
@@ -84,7 +86,7 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_TIME  ?= 60
 fuzz: SETS = run fuzz
 fuzz: deps
-	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVORIN_FUZZ=ON \
+	$(CMAKE_CONFIGURE) -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVORIN_FUZZ=ON \
 		-DCMAKE_CXX_COMPILER=clang++
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_xmlparser
 	rm -rf $(FUZZ_BUILD)/corpus && mkdir -p $(FUZZ_BUILD)/corpus fuzz/findings

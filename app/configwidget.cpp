@@ -8,22 +8,15 @@
 #include "platform/global.h"
 #include "platform/logging.h"
 #include "platform/qcopenvelope.h"
-#include "platform/qpeapplication.h"
-#include "platform/singleinstance.h"
-#include "platform/unixsignalwatcher.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include <csignal>
-#include <cstdlib>
 #include <limits>
 #include <utility>
 
@@ -43,19 +36,10 @@ void sendToInputMethod(const char *message)
 }
 
 // Told to switch off and not yet on again: switchInputMethodOn() sends "enable()" only
-// then, so however many ways of ending meet, it goes out once.
+// then, so however many ways of ending meet, it goes out once. A plain static, not a
+// member: the program's exit handler needs it, and exit() can come from inside the
+// constructor (an unknown element in the key mapping file), before any window exists.
 bool inputMethodOff = false;
-// Set by switchInputMethodOnAtEveryEnd(): the program (not a test) runs the window.
-bool everyEndWatched = false;
-// The termination signals, once they are watched; the close ignores them.
-QPointer<UnixSignalWatcher> terminationWatcher;
-
-extern "C" void switchOnAtExit()
-{
-    // Only while the application (and with it the bus connection) still exists.
-    if (QCoreApplication::instance())
-        ConfigWidget::switchInputMethodOn();
-}
 
 // A row inside a column: no border of its own, the given gap between its items.
 QHBoxLayout *addRow(QVBoxLayout *column, int spacing)
@@ -80,12 +64,6 @@ ConfigWidget::ConfigWidget(QWidget *parent, const char *name)
     // before any page is built.
     sendToInputMethod("disable()");
     inputMethodOff = true;
-    // The process can also end through exit() from inside the event loop: Qt's display
-    // plugin says "The X11 connection broke" and calls exit(1). Registered only now,
-    // after the bus connection is made, so that it runs before the bus is torn down.
-    static bool exitHandlerRegistered = false;
-    if (everyEndWatched && !std::exchange(exitHandlerRegistered, true))
-        std::atexit(switchOnAtExit);
 
     auto *general = new QWidget(this);
     addTab(general, QTabWidget::tr("General"));
@@ -149,48 +127,6 @@ void ConfigWidget::switchInputMethodOn()
 {
     if (std::exchange(inputMethodOff, false))
         sendToInputMethod("enable()");
-}
-
-void ConfigWidget::switchInputMethodOnAtEveryEnd(QCoreApplication *app)
-{
-    // A write beyond a file-size limit then fails like any other write (the old file is
-    // kept, the close goes on) instead of killing the program.
-    std::signal(SIGXFSZ, SIG_IGN);
-
-    XmlParser::setBeforeExit(&ConfigWidget::switchInputMethodOn);
-    // A signal ignored by whoever started the program (nohup, a shell's background job)
-    // stays ignored: the watcher leaves it alone.
-    terminationWatcher = new UnixSignalWatcher({ SIGTERM, SIGINT, SIGHUP }, app);
-    QObject::connect(terminationWatcher, &UnixSignalWatcher::received, app, [](int signalNumber) {
-        switchInputMethodOn();
-        QCoreApplication::exit(128 + signalNumber);
-    });
-    // The event loop ended without a close (QCoreApplication::exit()).
-    QObject::connect(app, &QCoreApplication::aboutToQuit, app, &switchInputMethodOn);
-    everyEndWatched = true;
-}
-
-int ConfigWidget::run(QPEApplication &app, const std::function<void(ConfigWidget &)> &prepare)
-{
-    // One editor at a time: a second start brings the running one forward and ends
-    // without a word to the input method. The name is taken before "disable()".
-    SingleInstance instance;
-    switch (instance.claim()) {
-    case SingleInstance::HandedOver:
-        return 0;
-    case SingleInstance::NoAnswer:
-        return 1;
-    case SingleInstance::First:
-        break;
-    }
-    // Ended by a signal, the program saves nothing: only a close saves.
-    switchInputMethodOnAtEveryEnd(&app);
-    ConfigWidget window(nullptr, nullptr);
-    instance.setWindow(&window);
-    if (prepare)
-        prepare(window);
-    app.showMainWidget(&window, false);
-    return app.exec();
 }
 
 void ConfigWidget::loadKeyMappings()
@@ -267,11 +203,6 @@ void ConfigWidget::saveKeyMappings()
 
 void ConfigWidget::closeEvent(QCloseEvent *event)
 {
-    // From here on a termination signal changes nothing: the close saves everything,
-    // sends "enable()" once and the program ends with status 0.
-    if (terminationWatcher)
-        terminationWatcher->ignoreFromNowOn();
-
     // design: the settings are committed before "reread()", so that an input method
     // that re-reads at once finds them.
     Config config(QStringLiteral("Tavorin"), Config::User);

@@ -3,10 +3,7 @@
 
 #include <QTabWidget>
 
-#include <functional>
-
 QT_BEGIN_NAMESPACE
-class QCoreApplication;
 class QCloseEvent;
 class QLineEdit;
 class QSpinBox;
@@ -14,7 +11,6 @@ class QVBoxLayout;
 QT_END_NAMESPACE
 
 class KeyConfigSet;
-class QPEApplication;
 
 // The settings window: a "General" tab for the on-screen keyboard and the key-pair
 // delay, and a "Physical Keyboard" tab with the key combinations. While it is open
@@ -28,19 +24,9 @@ class ConfigWidget : public QTabWidget
 public:
     explicit ConfigWidget(QWidget *parent = nullptr, const char *name = nullptr);
 
-    // Tells the input method to switch itself on again: at close, and on every other
-    // way the program ends once it has been told to switch off.
+    // Tells the input method to switch itself on again, once after "disable()": at
+    // close, and on every other way the program ends (see SettingsEditor).
     static void switchInputMethodOn();
-    // Makes the other ways the program can end switch the input method on too: a
-    // termination signal (SIGTERM, SIGINT, SIGHUP), which ends the event loop of app
-    // without saving anything, and an unknown element in the key mapping file.
-    static void switchInputMethodOnAtEveryEnd(QCoreApplication *app);
-
-    // Runs the editor as the program does and returns the exit status: one editor at a
-    // time (a second start hands over to the running one and ends), every end watched,
-    // the window shown maximised, then the event loop. prepare sees the window just
-    // before it is shown; the benchmarks' probes hook in there.
-    static int run(QPEApplication &app, const std::function<void(ConfigWidget &)> &prepare = {});
 
 protected:
     void closeEvent(QCloseEvent *event) override;

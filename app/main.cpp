@@ -1,8 +1,13 @@
-#include "app/configwidget.h"
+#include "app/settingseditor.h"
 #include "platform/qpeapplication.h"
 
 int main(int argc, char **argv)
 {
     QPEApplication app(argc, argv, QPEApplication::GuiClient);
-    return ConfigWidget::run(app);
+    SettingsEditor editor(app);
+    if (!editor.becomeTheOnlyEditor())
+        return editor.exitStatus();
+    editor.watchEveryEnd();
+    editor.showWindow();
+    return editor.exec();
 }

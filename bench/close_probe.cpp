@@ -6,6 +6,7 @@
 // sends the messages; the process then ends as main() returns. bench_window takes the
 // time from that line to the end of the process as the close time.
 #include "app/configwidget.h"
+#include "app/settingseditor.h"
 #include "editor/keyconfig.h"
 #include "platform/qpeapplication.h"
 
@@ -20,27 +21,32 @@ int main(int argc, char **argv)
 {
     QPEApplication app(argc, argv, QPEApplication::GuiClient);
     const int expected = argc > 1 ? std::atoi(argv[1]) : 0;
-    return ConfigWidget::run(app, [expected](ConfigWidget &window) {
-        auto *poll = new QTimer(&window);
-        QObject::connect(poll, &QTimer::timeout, &window, [poll, &window, expected] {
-            if (window.findChildren<KeyConfig *>().size() < expected)
-                return;
-            poll->stop();
-            long long peakKb = -1;
-            QFile status(QStringLiteral("/proc/self/status"));
-            if (status.open(QIODevice::ReadOnly)) {
-                for (const QByteArray &line : status.readAll().split('\n')) {
-                    if (line.startsWith("VmHWM:"))
-                        peakKb = line.mid(6).trimmed().split(' ').value(0).toLongLong();
-                }
+    SettingsEditor editor(app);
+    if (!editor.becomeTheOnlyEditor())
+        return editor.exitStatus();
+    editor.watchEveryEnd();
+    editor.showWindow();
+    ConfigWidget &window = *editor.window();
+    auto *poll = new QTimer(&window);
+    QObject::connect(poll, &QTimer::timeout, &window, [poll, &window, expected] {
+        if (window.findChildren<KeyConfig *>().size() < expected)
+            return;
+        poll->stop();
+        long long peakKb = -1;
+        QFile status(QStringLiteral("/proc/self/status"));
+        if (status.open(QIODevice::ReadOnly)) {
+            for (const QByteArray &line : status.readAll().split('\n')) {
+                if (line.startsWith("VmHWM:"))
+                    peakKb = line.mid(6).trimmed().split(' ').value(0).toLongLong();
             }
-            timespec now{};
-            clock_gettime(CLOCK_MONOTONIC, &now);
-            std::printf("built %lld %lld\n",
-                        static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec, peakKb);
-            std::fflush(stdout);
-            window.close();
-        });
-        poll->start(100);
+        }
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        std::printf("built %lld %lld\n",
+                    static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec, peakKb);
+        std::fflush(stdout);
+        window.close();
     });
+    poll->start(100);
+    return editor.exec();
 }

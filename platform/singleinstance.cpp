@@ -27,7 +27,7 @@ SingleInstance::Outcome SingleInstance::claim(int timeoutMs)
     QDBusConnection bus = QDBusConnection::sessionBus();
     // Without a bus the control messages cannot go out either; their envelope says so.
     if (!bus.isConnected())
-        return First;
+        return OpenHere;
 
     // The object first: whoever sees the name owned can call it at once.
     bus.registerObject(QLatin1String(objectPath), this, QDBusConnection::ExportAllSlots);
@@ -44,11 +44,11 @@ SingleInstance::Outcome SingleInstance::claim(int timeoutMs)
         if (taken.type() != QDBusMessage::ReplyMessage) {
             qCWarning(lcPlatform, "Could not take the name %s on the session bus: %s", serviceName,
                       qPrintable(taken.errorMessage()));
-            return First;
+            return OpenHere;
         }
         const uint result = taken.arguments().value(0).toUInt();
         if (result == primaryOwner || result == alreadyOwner)
-            return First;
+            return OpenHere;
 
         QDBusMessage activate = QDBusMessage::createMethodCall(
             name, QLatin1String(objectPath), QStringLiteral("org.freedesktop.Application"),

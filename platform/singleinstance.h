@@ -25,7 +25,7 @@ public:
     static constexpr const char *objectPath = "/org/tavorin/Settings";
 
     enum Outcome {
-        First, // this start owns the name, or there is no session bus: open the editor
+        OpenHere, // this start owns the name, or there is no session bus to ask: open the editor
         HandedOver, // the running editor came forward: end with status 0
         NoAnswer, // the running editor did not answer in time (said on standard error)
     };

@@ -2,6 +2,7 @@
 # Installs the Debian packages of the named sets, and only those that are missing.
 #
 # Usage: install-deps.sh SET...
+#   make        make itself, for ./make.sh on a bare machine
 #   run         build the program and start it (make run, make build)
 #   test        the tests on top of that (make test, make test-asan)
 #   bench       make bench          fuzz        make fuzz
@@ -14,6 +15,7 @@
 set -euo pipefail
 
 declare -A sets=(
+    [make]="make"
     # The compiler, CMake with Ninja, Qt 6 and its linguist tools (the German
     # catalogue is built into the program), and Qt's own translations.
     [run]="cmake make g++ ninja-build qt6-base-dev qt6-tools-dev qt6-l10n-tools
@@ -37,7 +39,7 @@ for name in "$@"; do
     elif [ -n "${sets[$name]+set}" ]; then
         names+=("$name")
     else
-        echo "install-deps.sh: unknown set '$name' (run, test, bench, fuzz, package, screenshot, all)" >&2
+        echo "install-deps.sh: unknown set '$name' (make, run, test, bench, fuzz, package, screenshot, all)" >&2
         exit 2
     fi
 done

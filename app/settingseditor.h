@@ -1,0 +1,52 @@
+#ifndef SETTINGSEDITOR_H
+#define SETTINGSEDITOR_H
+
+#include "platform/singleinstance.h"
+
+#include <QObject>
+
+#include <memory>
+
+class ConfigWidget;
+class QPEApplication;
+class UnixSignalWatcher;
+
+// The program's life from start to exit status: one editor at a time, every way of
+// ending watched so that the input method is never left switched off, the window, and
+// the event loop. The window itself (ConfigWidget) keeps what the window does: its
+// tabs, loading the settings and the key combinations, and the close that saves them.
+class SettingsEditor : public QObject
+{
+public:
+    explicit SettingsEditor(QPEApplication &app);
+    ~SettingsEditor() override;
+
+    // One editor per session: takes the name on the session bus, or asks the editor
+    // that holds it to come forward. False when this start is to end without a window;
+    // exitStatus() then says with which status.
+    bool becomeTheOnlyEditor();
+    // Makes every other way of ending switch the input method back on: a termination
+    // signal (SIGTERM, SIGINT, SIGHUP), which ends the event loop without saving, and
+    // exit() from inside the program (an unknown element in the key mapping file, a lost
+    // display connection).
+    void watchEveryEnd();
+    // Builds the window, which reads the settings and the key mapping file, and shows
+    // it maximised.
+    void showWindow();
+    ConfigWidget *window() const { return m_window.get(); }
+    // Runs the event loop until the window is closed or the program is ended otherwise.
+    int exec();
+    int exitStatus() const { return m_exitStatus; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QPEApplication &m_app;
+    SingleInstance m_instance;
+    UnixSignalWatcher *m_terminationWatcher = nullptr; // a child of this object
+    std::unique_ptr<ConfigWidget> m_window;
+    int m_exitStatus = 0;
+};
+
+#endif // SETTINGSEDITOR_H
