@@ -21,10 +21,12 @@ declare -A sets=(
     [run]="cmake make g++ ninja-build qt6-base-dev qt6-tools-dev qt6-l10n-tools
            qt6-translations-l10n"
     # A virtual screen with a window manager, key events and screenshots, a private
-    # session bus, the font the click positions were measured with, and the checkers
-    # of the desktop entry and of the key mapping files the tests write.
+    # session bus, the font the click positions were measured with, the checkers of the
+    # desktop entry and of the key mapping files the tests write, and an X session manager
+    # (xsm, which needs iceauth) to log out of.
     [test]="xvfb xauth openbox wmctrl xdotool x11-utils imagemagick dbus-daemon dbus-bin
-            fonts-dejavu-core desktop-file-utils libxml2-utils"
+            fonts-dejavu-core desktop-file-utils libxml2-utils x11-session-utils
+            x11-xserver-utils"
     [bench]="xvfb dbus-daemon"
     [fuzz]="clang libclang-rt-14-dev"
     [package]="dpkg-dev file lintian appstream"
