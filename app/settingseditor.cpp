@@ -68,16 +68,16 @@ void SettingsEditor::watchEveryEnd()
         ConfigWidget::switchInputMethodOn();
         QCoreApplication::exit(128 + signalNumber);
     });
-    // The session manager's logout (X11) asks to commit the data, then to quit (the Quit
-    // event below). A window restored with the next session would switch the input method
-    // off at login with nobody having asked for the editor: it is not started again.
-    connect(&m_app, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &manager) {
+    // The session manager's logout (X11) asks to save, then to quit: the quit closes the
+    // window (the Quit event below). The same request to save comes with a mere checkpoint,
+    // which ends nothing, so the window stays open until the quit. A window restored with
+    // the next session would switch the input method off at login with nobody having asked
+    // for the editor: it is not started again.
+    const auto notRestarted = [](QSessionManager &manager) {
         manager.setRestartHint(QSessionManager::RestartNever);
-        closeWindow();
-    });
-    connect(&m_app, &QGuiApplication::saveStateRequest, this, [](QSessionManager &manager) {
-        manager.setRestartHint(QSessionManager::RestartNever);
-    });
+    };
+    connect(&m_app, &QGuiApplication::commitDataRequest, this, notRestarted);
+    connect(&m_app, &QGuiApplication::saveStateRequest, this, notRestarted);
     // On the application object the filter sees every event of the program: the window's
     // Close, and the application's Quit.
     m_app.installEventFilter(this);
