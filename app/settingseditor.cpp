@@ -4,7 +4,11 @@
 #include "platform/qpeapplication.h"
 #include "platform/unixsignalwatcher.h"
 
-#include <QCloseEvent>
+#include <QApplication>
+#include <QDialog>
+#include <QSessionManager>
+#include <QThread>
+#include <QTimer>
 
 #include <csignal>
 #include <cstdlib>
@@ -54,10 +58,29 @@ void SettingsEditor::watchEveryEnd()
     // A signal ignored by whoever started the program (nohup, a shell's background job)
     // stays ignored: the watcher leaves it alone.
     m_terminationWatcher = new UnixSignalWatcher({ SIGTERM, SIGINT, SIGHUP }, this);
-    connect(m_terminationWatcher, &UnixSignalWatcher::received, this, [](int signalNumber) {
+    connect(m_terminationWatcher, &UnixSignalWatcher::received, this, [this](int signalNumber) {
+        // To the user a logout or a closed terminal is a close: they were told that closing
+        // saves, and there is no save button. Ctrl+C stays the way to abandon the edits.
+        if (signalNumber != SIGINT) {
+            closeWindow();
+            return;
+        }
         ConfigWidget::switchInputMethodOn();
         QCoreApplication::exit(128 + signalNumber);
     });
+    // The session manager's logout (X11) asks to save, then to quit: the quit closes the
+    // window (the Quit event below). The same request to save comes with a mere checkpoint,
+    // which ends nothing, so the window stays open until the quit. A window restored with
+    // the next session would switch the input method off at login with nobody having asked
+    // for the editor: it is not started again.
+    const auto notRestarted = [](QSessionManager &manager) {
+        manager.setRestartHint(QSessionManager::RestartNever);
+    };
+    connect(&m_app, &QGuiApplication::commitDataRequest, this, notRestarted);
+    connect(&m_app, &QGuiApplication::saveStateRequest, this, notRestarted);
+    // On the application object the filter sees every event of the program: the window's
+    // Close, and the application's Quit.
+    m_app.installEventFilter(this);
     // The event loop ended without a close (QCoreApplication::exit()).
     connect(&m_app, &QCoreApplication::aboutToQuit, this, &ConfigWidget::switchInputMethodOn);
     // exit() from inside the program: the reader's "Unknow tag", or Qt's display plugin
@@ -71,7 +94,6 @@ void SettingsEditor::watchEveryEnd()
 void SettingsEditor::showWindow()
 {
     m_window = std::make_unique<ConfigWidget>();
-    m_window->installEventFilter(this);
     m_instance.setWindow(m_window.get());
     m_app.showMainWidget(m_window.get(), false);
 }
@@ -82,11 +104,47 @@ int SettingsEditor::exec()
     return m_exitStatus;
 }
 
+void SettingsEditor::closeWindow()
+{
+    if (!m_window || m_closeBegun)
+        return;
+    // Each dialog, message box and menu ends as its Cancel or Escape would, so that the
+    // code that opened it goes on as after a cancel, and its own event loop ends.
+    bool dismissed = false;
+    while (QWidget *open = QApplication::activePopupWidget() ? QApplication::activePopupWidget()
+                                                             : QApplication::activeModalWidget()) {
+        if (auto *dialog = qobject_cast<QDialog *>(open))
+            dialog->reject();
+        else
+            open->close();
+        if (open->isVisible())
+            break; // it would not go; the window closes all the same
+        dismissed = true;
+    }
+    // Inside such an event loop the window closes only once control is back in the
+    // program's own loop, after the code that opened the dialog has gone on. A loop that
+    // nothing here can end (a drag of text) is waited for.
+    if (QThread::currentThread()->loopLevel() > 1) {
+        QTimer::singleShot(dismissed ? 0 : 100, this, &SettingsEditor::closeWindow);
+        return;
+    }
+    m_window->close();
+}
+
 bool SettingsEditor::eventFilter(QObject *watched, QEvent *event)
 {
-    // From the close on a termination signal changes nothing: the close saves
-    // everything, sends "enable()" once and the program ends with status 0.
-    if (watched == m_window.get() && event->type() == QEvent::Close && m_terminationWatcher)
-        m_terminationWatcher->ignoreFromNowOn();
+    if (watched == m_window.get() && event->type() == QEvent::Close && !m_closeBegun) {
+        // From the close on a termination signal changes nothing: the close saves
+        // everything, sends "enable()" once and the program ends with status 0.
+        m_closeBegun = true;
+        if (m_terminationWatcher)
+            m_terminationWatcher->ignoreFromNowOn();
+    } else if (watched == &m_app && event->type() == QEvent::Quit && m_window && !m_closeBegun) {
+        // A quit (the session manager's "die" among them) is the window's close, which
+        // ends the event loop in turn; Qt's own would close the window from inside an open
+        // dialog's loop.
+        closeWindow();
+        return true;
+    }
     return QObject::eventFilter(watched, event);
 }

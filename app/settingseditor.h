@@ -25,8 +25,10 @@ public:
     // that holds it to come forward. False when this start is to end without a window;
     // exitStatus() then says with which status.
     bool becomeTheOnlyEditor();
-    // Makes every other way of ending switch the input method back on: a termination
-    // signal (SIGTERM, SIGINT, SIGHUP), which ends the event loop without saving, and
+    // Makes every orderly request to end a close of the window, which saves: SIGTERM (a
+    // logout on a systemd desktop), SIGHUP (a closing terminal), the session manager's
+    // logout and QCoreApplication::quit(). Every other way of ending switches the input
+    // method back on without saving: SIGINT (Ctrl+C, the way to abandon the edits), and
     // exit() from inside the program (an unknown element in the key mapping file, a lost
     // display connection).
     void watchEveryEnd();
@@ -37,6 +39,10 @@ public:
     // Runs the event loop until the window is closed or the program is ended otherwise.
     int exec();
     int exitStatus() const { return m_exitStatus; }
+    // Closes the window as its close button does, once every dialog, message box and menu
+    // of the editor is dismissed as its Cancel would; the close then ends the event loop
+    // with status 0.
+    void closeWindow();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -47,6 +53,7 @@ private:
     UnixSignalWatcher *m_terminationWatcher = nullptr; // a child of this object
     std::unique_ptr<ConfigWidget> m_window;
     int m_exitStatus = 0;
+    bool m_closeBegun = false; // the window has had its Close event
 };
 
 #endif // SETTINGSEDITOR_H

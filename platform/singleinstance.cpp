@@ -1,6 +1,7 @@
 #include "platform/singleinstance.h"
 
 #include "platform/logging.h"
+#include "platform/windowactivation.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -14,6 +15,24 @@ namespace {
 const uint doNotQueue = 4;
 const uint primaryOwner = 1;
 const uint alreadyOwner = 4;
+
+// What the launcher gave this start as proof that the user asked for it, for the running
+// editor to come forward with. Read as the program is loaded: the application object, made
+// before the name is claimed, has Qt's X11 plugin take DESKTOP_STARTUP_ID out of the
+// environment.
+const QByteArray launchStartupId = qgetenv("DESKTOP_STARTUP_ID");
+const QByteArray launchActivationToken = qgetenv("XDG_ACTIVATION_TOKEN");
+
+// Activate's platform_data, with the keys the desktop entry specification gives them.
+QVariantMap launchPlatformData()
+{
+    QVariantMap data;
+    if (!launchStartupId.isEmpty())
+        data.insert(QStringLiteral("desktop-startup-id"), QString::fromUtf8(launchStartupId));
+    if (!launchActivationToken.isEmpty())
+        data.insert(QStringLiteral("activation-token"), QString::fromUtf8(launchActivationToken));
+    return data;
+}
 
 } // namespace
 
@@ -53,7 +72,7 @@ SingleInstance::Outcome SingleInstance::claim(int timeoutMs)
         QDBusMessage activate = QDBusMessage::createMethodCall(
             name, QLatin1String(objectPath), QStringLiteral("org.freedesktop.Application"),
             QStringLiteral("Activate"));
-        activate << QVariantMap();
+        activate << launchPlatformData();
         const int left = timeoutMs - int(clock.elapsed());
         const QDBusMessage answer = bus.call(activate, QDBus::Block, qMax(left, 1));
         if (answer.type() == QDBusMessage::ReplyMessage)
@@ -75,16 +94,18 @@ void SingleInstance::setWindow(QWidget *window)
     m_window = window;
 }
 
-void SingleInstance::Activate(const QVariantMap &)
+void SingleInstance::Activate(const QVariantMap &platform_data)
 {
     if (!m_window || !m_window->isVisible()) {
         sendErrorReply(QDBusError::Failed, QStringLiteral("The editor is closing"));
         return;
     }
     // Minimised, it comes back in the state it had (maximised stays maximised).
-    m_window->setWindowState((m_window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
     m_window->raise();
-    m_window->activateWindow();
+    WindowActivation::activate(m_window,
+                               platform_data.value(QStringLiteral("desktop-startup-id")).toString(),
+                               platform_data.value(QStringLiteral("activation-token")).toString());
 }
 
 void SingleInstance::Open(const QStringList &, const QVariantMap &platform_data)

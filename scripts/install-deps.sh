@@ -17,14 +17,17 @@ set -euo pipefail
 declare -A sets=(
     [make]="make"
     # The compiler, CMake with Ninja, Qt 6 and its linguist tools (the German
-    # catalogue is built into the program), and Qt's own translations.
+    # catalogue is built into the program), Qt's own translations, and xcb (the window
+    # comes forward for a later start on X11).
     [run]="cmake make g++ ninja-build qt6-base-dev qt6-tools-dev qt6-l10n-tools
-           qt6-translations-l10n"
+           qt6-translations-l10n libxcb1-dev"
     # A virtual screen with a window manager, key events and screenshots, a private
-    # session bus, the font the click positions were measured with, and the checkers
-    # of the desktop entry and of the key mapping files the tests write.
+    # session bus, the font the click positions were measured with, the checkers of the
+    # desktop entry and of the key mapping files the tests write, and an X session manager
+    # (xsm, which needs iceauth) to log out of.
     [test]="xvfb xauth openbox wmctrl xdotool x11-utils imagemagick dbus-daemon dbus-bin
-            fonts-dejavu-core desktop-file-utils libxml2-utils"
+            fonts-dejavu-core desktop-file-utils libxml2-utils x11-session-utils
+            x11-xserver-utils"
     [bench]="xvfb dbus-daemon"
     [fuzz]="clang libclang-rt-14-dev"
     [package]="dpkg-dev file lintian appstream"

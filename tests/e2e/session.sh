@@ -6,7 +6,8 @@
 #                 reread. The name, the exported interface and the signals are what
 #                 platform/org.tavorin.QCop.xml says.
 #   second-start  a second start brings the open (minimised) editor forward and ends
-#                 with status 0, silent on the bus; the files hold that window's edits
+#                 with status 0, silent on the bus; the editor takes over the launcher's
+#                 startup id and ends that launch; the files hold that window's edits
 #   unanswered    a second start while the editor cannot answer (stopped) says so in one
 #                 line, ends with status 1, opens nothing; kill -9 then frees the name
 #
@@ -75,8 +76,12 @@ second-start)
     e2e_wait_window
     first=$E2E_APP_PID first_win=$E2E_WIN
     xdotool windowminimize --sync "$E2E_WIN"
+    # The startup notification messages on the screen, once xev is seen to listen.
+    e2e_spawn xev -root -event property >"$W/xev.log" 2>&1
+    e2e_wait_until "xev to listen" eval \
+        'xprop -root -f _E2E_SYNC 8s -set _E2E_SYNC 1; sleep 0.1; grep -q _E2E_SYNC "$W/xev.log"'
 
-    e2e_start_app
+    e2e_start_app DESKTOP_STARTUP_ID=e2e-launch_TIME1
     e2e_wait_exit
     e2e_expect_status 0
     [[ ! -s $E2E_APP_ERR ]] || e2e_fail "the second start said: $(cat "$E2E_APP_ERR")"
@@ -86,6 +91,9 @@ second-start)
     e2e_wait_window
     [[ $E2E_WIN == "$first_win" && $(xdotool search --name '^Tavorin Settings$' | wc -l) == 1 ]] \
         || e2e_fail "not the first window alone"
+    [[ $(xprop -id "$E2E_WIN" _NET_STARTUP_ID) == *' = "e2e-launch_TIME1"' ]] \
+        || e2e_fail "the window does not answer the launch: $(xprop -id "$E2E_WIN" _NET_STARTUP_ID)"
+    e2e_wait_until "the launch to end" grep -q _NET_STARTUP_INFO_BEGIN "$W/xev.log"
 
     # The symbols field, the Physical Keyboard tab and its first replacement (editing.sh).
     e2e_click 560 42
