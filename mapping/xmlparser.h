@@ -96,6 +96,8 @@ protected:
 
 private:
     void readAll(QByteArray content);
+    // What startElement does, for the element's qualified name.
+    void handleStart(QStringView qName, const QXmlStreamAttributes &atts);
 
     Keyboard *keyboard = nullptr; // being built during parse
     KeyConfig *currentConfig = nullptr; // most recently begun combination
