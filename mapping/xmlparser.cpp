@@ -153,6 +153,11 @@ std::unique_ptr<XmlParser::Keyboard> XmlParser::parse(const QString &path)
         m_status = KeyMapFile::Status::TooLarge;
         result = std::make_unique<Keyboard>();
     }
+    // What was read may mix old and new content: taken as read only in part.
+    if (contents.changedWhileRead && m_complete) {
+        m_complete = false;
+        m_errorString = contents.errorString;
+    }
     if (!m_complete)
         m_errorString = QStringLiteral("%1: %2").arg(path, m_errorString);
     return result;
