@@ -1,5 +1,6 @@
 #include "mapping/keymapfile.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -24,7 +25,12 @@ private Q_SLOTS:
     void writeCutShortKeepsOldFile();
     void targetThatCannotBeReplaced();
     void backupCopiesCurrentContent();
+    void backupsMoveUp_data();
+    void backupsMoveUp();
+    void backupOfUnreadableFileFails_data();
     void backupOfUnreadableFileFails();
+    void fingerprintIsTheBytes_data();
+    void fingerprintIsTheBytes();
 
 private:
     QString path() const { return m_dir->filePath(QStringLiteral("hardware-keyboard.xml")); }
@@ -77,21 +83,29 @@ void KeyMapFileTest::modesAreKept_data()
 {
     QTest::addColumn<int>("mode");
     QTest::addColumn<bool>("replaced");
-    QTest::newRow("600") << 0600 << true;
-    QTest::newRow("640") << 0640 << true;
-    QTest::newRow("604") << 0604 << true;
+    QTest::addColumn<int>("owner"); // -1: the file stays the user's own
+    QTest::newRow("600") << 0600 << true << -1;
+    QTest::newRow("640") << 0640 << true << -1;
+    QTest::newRow("604") << 0604 << true << -1;
     // Without any write permission the file stays as it is, for the superuser too.
-    QTest::newRow("444") << 0444 << false;
-    QTest::newRow("400") << 0400 << false;
+    QTest::newRow("444") << 0444 << false << -1;
+    QTest::newRow("400") << 0400 << false << -1;
+    // Run as root, the file and its copy stay the user's (nobody's here), group too.
+    QTest::newRow("another user's, as root") << 0640 << true << 65534;
 }
 
 void KeyMapFileTest::modesAreKept()
 {
     QFETCH(int, mode);
     QFETCH(bool, replaced);
+    QFETCH(int, owner);
+    if (owner >= 0 && geteuid() != 0)
+        QSKIP("only root can give a file to another user");
     const QByteArray old("old content that is longer than the new one");
     put(path(), old);
     QCOMPARE(chmod(QFile::encodeName(path()).constData(), mode_t(mode)), 0);
+    if (owner >= 0)
+        QCOMPARE(chown(QFile::encodeName(path()).constData(), uid_t(owner), gid_t(owner)), 0);
     // An older copy that anyone may read: the new copy takes the original's mode.
     const QString backup = KeyMapFile::backupPath(path());
     put(backup, "an older backup");
@@ -107,8 +121,12 @@ void KeyMapFileTest::modesAreKept()
     struct stat st;
     QCOMPARE(stat(QFile::encodeName(backup).constData(), &st), 0);
     QCOMPARE(int(st.st_mode & 07777), mode);
+    const uid_t expected = owner >= 0 ? uid_t(owner) : geteuid();
+    QCOMPARE(st.st_uid, expected);
     QCOMPARE(stat(QFile::encodeName(path()).constData(), &st), 0);
     QCOMPARE(int(st.st_mode & 07777), mode);
+    QCOMPARE(st.st_uid, expected);
+    QCOMPARE(st.st_gid, owner >= 0 ? gid_t(owner) : st.st_gid);
 }
 
 void KeyMapFileTest::writeCutShortKeepsOldFile_data()
@@ -164,12 +182,91 @@ void KeyMapFileTest::backupCopiesCurrentContent()
     QCOMPARE(content(path()), broken);
 }
 
+void KeyMapFileTest::backupsMoveUp_data()
+{
+    QTest::addColumn<QByteArrayList>("saved"); // the file's content at each backup, in turn
+    QTest::addColumn<QByteArrayList>("kept"); // .bak, .bak.1, ... afterwards
+    QTest::newRow("identical to the newest: not stored again")
+        << QByteArrayList{ "a", "a" } << QByteArrayList{ "a" };
+    QTest::newRow("an older one moves up")
+        << QByteArrayList{ "a", "b", "b" } << QByteArrayList{ "b", "a" };
+    QTest::newRow("seven different: six, newest first")
+        << QByteArrayList{ "1", "2", "3", "4", "5", "6", "7" }
+        << QByteArrayList{ "7", "6", "5", "4", "3", "2" };
+}
+
+void KeyMapFileTest::backupsMoveUp()
+{
+    QFETCH(QByteArrayList, saved);
+    QFETCH(QByteArrayList, kept);
+    for (const QByteArray &bytes : saved) {
+        // Read-only, as are then its copies: they move up all the same.
+        QFile::remove(path());
+        put(path(), bytes);
+        QCOMPARE(chmod(QFile::encodeName(path()).constData(), 0444), 0);
+        QString error;
+        QVERIFY2(KeyMapFile::keepBackup(path(), &error), qPrintable(error));
+    }
+    QStringList names{ QStringLiteral("hardware-keyboard.xml") };
+    for (int i = 0; i < kept.size(); ++i) {
+        names << QStringLiteral("hardware-keyboard.xml.bak")
+                + (i ? QStringLiteral(".%1").arg(i) : QString());
+        QCOMPARE(content(m_dir->filePath(names.last())), kept.at(i));
+    }
+    QCOMPARE(entries(), names);
+}
+
+void KeyMapFileTest::backupOfUnreadableFileFails_data()
+{
+    QTest::addColumn<QString>("folder"); // made a folder
+    QTest::addColumn<qint64>("size"); // of the file, when it is not the folder
+    QTest::newRow("the file is a folder") << "hardware-keyboard.xml" << qint64(0);
+    QTest::newRow("one byte over the bound") << "" << KeyMapFile::maxFileSize + 1;
+    QTest::newRow("a folder among the older copies") << "hardware-keyboard.xml.bak.3" << qint64(1);
+}
+
 void KeyMapFileTest::backupOfUnreadableFileFails()
 {
-    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("hardware-keyboard.xml")));
+    QFETCH(QString, folder);
+    QFETCH(qint64, size);
+    if (!folder.isEmpty())
+        QVERIFY(QDir(m_dir->path()).mkdir(folder));
+    if (size > 0) {
+        QFile file(path());
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(size));
+        put(KeyMapFile::backupPath(path()), "an older backup");
+    }
+    const QStringList before = entries();
     QString error;
     QVERIFY(!KeyMapFile::keepBackup(path(), &error));
-    QVERIFY(!QFile::exists(KeyMapFile::backupPath(path())));
+    QVERIFY(!error.isEmpty());
+    // Nothing copied and nothing moved.
+    QCOMPARE(entries(), before);
+}
+
+void KeyMapFileTest::fingerprintIsTheBytes_data()
+{
+    QTest::addColumn<QByteArray>("later");
+    QTest::addColumn<bool>("same");
+    QTest::newRow("touched") << QByteArray("<hardware-keyboard/>") << true;
+    QTest::newRow("other bytes, same size and time") << QByteArray("<hardware-keyboarD/>") << false;
+}
+
+void KeyMapFileTest::fingerprintIsTheBytes()
+{
+    QFETCH(QByteArray, later);
+    QFETCH(bool, same);
+    put(path(), "<hardware-keyboard/>");
+    const KeyMapFile::Contents first = KeyMapFile::read(path());
+    QVERIFY(!first.fingerprint.isEmpty());
+    // Written anew an hour later, then given back the first time where bytes differ.
+    QFile file(path());
+    const QDateTime time = QFileInfo(file).lastModified();
+    put(path(), later);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.setFileTime(same ? time.addSecs(3600) : time, QFileDevice::FileModificationTime));
+    file.close();
+    QCOMPARE(KeyMapFile::read(path()).fingerprint == first.fingerprint, same);
 }
 
 QTEST_GUILESS_MAIN(KeyMapFileTest)
