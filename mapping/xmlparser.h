@@ -79,7 +79,7 @@ public:
     bool startElement(const QString &namespaceURI, const QString &localName, const QString &qName,
                       const QXmlStreamAttributes &atts);
 
-    // After a parse: the whole document was read without error.
+    // After a parse: the whole document was read without error, from a file that held still.
     bool isComplete() const { return m_complete; }
     // Why the last parse was not complete, for a warning; empty when it was.
     QString errorString() const { return m_errorString; }
