@@ -31,6 +31,7 @@ private Q_SLOTS:
     void backupOfUnreadableFileFails();
     void fingerprintIsTheBytes_data();
     void fingerprintIsTheBytes();
+    void sizeDiffersFromWhatIsRead();
 
 private:
     QString path() const { return m_dir->filePath(QStringLiteral("hardware-keyboard.xml")); }
@@ -267,6 +268,17 @@ void KeyMapFileTest::fingerprintIsTheBytes()
     QVERIFY(file.setFileTime(same ? time.addSecs(3600) : time, QFileDevice::FileModificationTime));
     file.close();
     QCOMPARE(KeyMapFile::read(path()).fingerprint == first.fingerprint, same);
+}
+
+void KeyMapFileTest::sizeDiffersFromWhatIsRead()
+{
+    // A regular file whose size says 0 and which reads as more, every time: as a file
+    // that grows between its size being taken and its read.
+    const KeyMapFile::Contents contents = KeyMapFile::read(QStringLiteral("/proc/self/status"));
+    QCOMPARE(contents.status, KeyMapFile::Status::Read);
+    QVERIFY(contents.bytes.size() > 1);
+    QVERIFY(contents.changedWhileRead);
+    QVERIFY(contents.fingerprint.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(KeyMapFileTest)
