@@ -275,7 +275,9 @@ bool KeyMapFile::keepBackup(const QString &path, QString *errorString)
     const Contents kept = readFile(newest, maxFileSize, &newestSt);
     if (kept.status == Status::Read && !kept.changedWhileRead && kept.bytes == original.bytes)
         return true;
-    if (kept.status != Status::Missing && !shiftBackups(newest, errorString))
+    // A link moves up too, dangling or not: the new copy is written at no link's target.
+    if (::lstat(QFile::encodeName(newest).constData(), &newestSt) == 0
+        && !shiftBackups(newest, errorString))
         return false;
     // Never wider than the original: a private file stays private in its copy.
     return replace(

@@ -187,19 +187,26 @@ void KeyMapFileTest::backupsMoveUp_data()
 {
     QTest::addColumn<QByteArrayList>("saved"); // the file's content at each backup, in turn
     QTest::addColumn<QByteArrayList>("kept"); // .bak, .bak.1, ... afterwards
+    QTest::addColumn<bool>("danglingLink"); // .bak is one at first
     QTest::newRow("identical to the newest: not stored again")
-        << QByteArrayList{ "a", "a" } << QByteArrayList{ "a" };
+        << QByteArrayList{ "a", "a" } << QByteArrayList{ "a" } << false;
     QTest::newRow("an older one moves up")
-        << QByteArrayList{ "a", "b", "b" } << QByteArrayList{ "b", "a" };
+        << QByteArrayList{ "a", "b", "b" } << QByteArrayList{ "b", "a" } << false;
     QTest::newRow("seven different: six, newest first")
         << QByteArrayList{ "1", "2", "3", "4", "5", "6", "7" }
-        << QByteArrayList{ "7", "6", "5", "4", "3", "2" };
+        << QByteArrayList{ "7", "6", "5", "4", "3", "2" } << false;
+    // Its target is not written: the link moves up to .bak.1 (not listed, it is broken).
+    QTest::newRow("a dangling link") << QByteArrayList{ "a" } << QByteArrayList{ "a" } << true;
 }
 
 void KeyMapFileTest::backupsMoveUp()
 {
     QFETCH(QByteArrayList, saved);
     QFETCH(QByteArrayList, kept);
+    QFETCH(bool, danglingLink);
+    const QString target = m_dir->filePath(QStringLiteral("elsewhere"));
+    if (danglingLink)
+        QVERIFY(QFile::link(target, KeyMapFile::backupPath(path())));
     for (const QByteArray &bytes : saved) {
         // Read-only, as are then its copies: they move up all the same.
         QFile::remove(path());
@@ -215,6 +222,7 @@ void KeyMapFileTest::backupsMoveUp()
         QCOMPARE(content(m_dir->filePath(names.last())), kept.at(i));
     }
     QCOMPARE(entries(), names);
+    QVERIFY(!QFile::exists(target));
 }
 
 void KeyMapFileTest::backupOfUnreadableFileFails_data()
