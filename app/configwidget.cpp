@@ -173,7 +173,8 @@ void ConfigWidget::saveKeyMappings()
     }
     QString error;
     // Another program may have changed the file since it was read: its content would be
-    // lost with the rest of a file read only in part.
+    // lost with the rest of a file read only in part. Only other bytes count as a change;
+    // a file grown past the size bound cannot be copied and so is not replaced.
     const KeyMapFile::Contents current = KeyMapFile::read(path);
     const bool changed =
         current.status != KeyMapFile::Status::Missing && current.fingerprint != m_loadedFingerprint;

@@ -45,8 +45,8 @@ private:
     QVBoxLayout *m_keyboardLayout = nullptr; // the Physical Keyboard page's column
     // The key mapping file was not read to its end: keep a copy before replacing it.
     bool m_backupBeforeSave = false;
-    // The key mapping file as it was read (KeyMapFile::read), empty when there was none:
-    // a different one at close is kept as a copy before it is replaced.
+    // The key mapping file as it was read (KeyMapFile::read), empty when there was none or
+    // it changed while read: other bytes at close are kept as a copy before they are replaced.
     QByteArray m_loadedFingerprint;
 };
 

@@ -26,10 +26,14 @@ struct Contents
 {
     Status status = Status::Missing;
     QByteArray bytes; // the whole file when status is Read
-    // Size, modification time and a hash of the bytes; empty unless status is Read.
-    // Two reads give the same fingerprint only when the file did not change between them.
+    // Size and a hash of the bytes; empty unless status is Read and the file held still
+    // while it was read. Two reads give the same fingerprint only when the file holds
+    // the same bytes: one only touched, or rewritten as it was, has not changed.
     QByteArray fingerprint;
-    QString errorString; // why the status is not Read
+    // The file changed while it was read, and again when read once more: bytes may mix
+    // old and new content and are to be taken as read only in part.
+    bool changedWhileRead = false;
+    QString errorString; // why the status is not Read, or why the file changed
 };
 
 // Reads the file at path, after following links, if it is a regular file of at most
@@ -37,16 +41,21 @@ struct Contents
 Contents read(const QString &path, qint64 maxSize = maxFileSize);
 
 // Writes content to a temporary file beside path and puts it in place only once
-// every byte is written and on disk; the file keeps its mode. A file without any write
-// permission is left as it is, also for the superuser. On failure the file at path is
-// left exactly as it was and errorString says why.
+// every byte is written and on disk; the file keeps its mode, owner and group. A file
+// without any write permission is left as it is, also for the superuser. On failure
+// the file at path is left exactly as it was and errorString says why.
 bool write(const QString &path, const QByteArray &content, QString *errorString = nullptr);
 
-// Where keepBackup() puts the copy: path + ".bak".
+// Where keepBackup() puts the newest copy: path + ".bak". Older ones are numbered
+// ".bak.1" (the next newest) to ".bak.<olderBackups>".
 QString backupPath(const QString &path);
+constexpr int olderBackups = 5;
 
-// Copies the regular file at path, as it is now, to backupPath(path) with the same mode,
-// replacing an older copy the same safe way as write().
+// Copies the regular file at path, as it is now, to backupPath(path) with the same
+// mode, owner and group, written the same safe way as write(). A copy never replaces
+// another: an older one moves up a number (by renaming, so a read-only copy moves as
+// well), and the one beyond the last number is dropped. A copy identical to the newest
+// is not made again. A file larger than maxFileSize, or not regular, is not copied.
 bool keepBackup(const QString &path, QString *errorString = nullptr);
 
 } // namespace KeyMapFile

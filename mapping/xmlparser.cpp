@@ -38,7 +38,10 @@ qsizetype firstInvalidUtf8(const QByteArray &content)
     if (QByteArrayView(content).isValidUtf8())
         return -1;
     // Every invalid byte becomes U+0000; a sequence cut off by the end stays undecoded.
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInvalidToNull);
+    // A byte-order mark is kept, so that the text re-encoded is as long as the bytes.
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::ConvertInvalidToNull
+                               | QStringDecoder::Flag::ConvertInitialBom);
     const QString text = decoder(content);
     qsizetype end = text.indexOf(QChar(0));
     if (end < 0)
@@ -150,6 +153,11 @@ std::unique_ptr<XmlParser::Keyboard> XmlParser::parse(const QString &path)
         m_status = KeyMapFile::Status::TooLarge;
         result = std::make_unique<Keyboard>();
     }
+    // What was read may mix old and new content: taken as read only in part.
+    if (contents.changedWhileRead && m_complete) {
+        m_complete = false;
+        m_errorString = contents.errorString;
+    }
     if (!m_complete)
         m_errorString = QStringLiteral("%1: %2").arg(path, m_errorString);
     return result;
@@ -191,8 +199,8 @@ void XmlParser::readAll(QByteArray content)
     while (!m_stopped && !reader.atEnd()) {
         if (reader.readNext() != QXmlStreamReader::StartElement)
             continue;
-        startElement(QString(), reader.name().toString(), reader.qualifiedName().toString(),
-                     reader.attributes());
+        // By view, not copied into strings: a file holds four elements per combination.
+        handleStart(reader.qualifiedName(), reader.attributes());
     }
     if (m_tooManyCombinations) {
         m_errorString = QStringLiteral("more than %1 combinations").arg(m_maxCombinations);
@@ -223,8 +231,14 @@ bool XmlParser::startElement(const QString &namespaceURI, const QString &localNa
 {
     Q_UNUSED(namespaceURI);
     Q_UNUSED(localName);
+    handleStart(qName, atts);
+    return true;
+}
+
+void XmlParser::handleStart(QStringView qName, const QXmlStreamAttributes &atts)
+{
     if (qName == u"hardware-keyboard")
-        return true;
+        return;
     if (qName == u"key-config") {
         if (keyboard && keyboard->items().size() >= m_maxCombinations) {
             m_tooManyCombinations = true;
@@ -232,14 +246,14 @@ bool XmlParser::startElement(const QString &namespaceURI, const QString &localNa
         } else if (keyboard) {
             currentConfig = keyboard->addKeyConfig(KeyConfig());
         }
-        return true;
+        return;
     }
     if (qName == u"key") {
         // Before the first combination there is nothing to add the key to.
         if (currentConfig)
             currentConfig->addKey(Key(numberAttribute(atts, QLatin1String("keycode")),
                                       numberAttribute(atts, QLatin1String("state"))));
-        return true;
+        return;
     }
     if (qName == u"replacement") {
         if (currentConfig) {
@@ -252,11 +266,10 @@ bool XmlParser::startElement(const QString &namespaceURI, const QString &localNa
             }
             currentConfig->setReplacement(text);
         }
-        return true;
+        return;
     }
-    m_stoppedAt = qName;
-    unknownTag(qName);
-    return true;
+    m_stoppedAt = qName.toString();
+    unknownTag(m_stoppedAt);
 }
 
 void XmlParser::unknownTag(const QString &qName)

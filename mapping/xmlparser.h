@@ -79,7 +79,7 @@ public:
     bool startElement(const QString &namespaceURI, const QString &localName, const QString &qName,
                       const QXmlStreamAttributes &atts);
 
-    // After a parse: the whole document was read without error.
+    // After a parse: the whole document was read without error, from a file that held still.
     bool isComplete() const { return m_complete; }
     // Why the last parse was not complete, for a warning; empty when it was.
     QString errorString() const { return m_errorString; }
@@ -96,6 +96,8 @@ protected:
 
 private:
     void readAll(QByteArray content);
+    // What startElement does, for the element's qualified name.
+    void handleStart(QStringView qName, const QXmlStreamAttributes &atts);
 
     Keyboard *keyboard = nullptr; // being built during parse
     KeyConfig *currentConfig = nullptr; // most recently begun combination

@@ -1,5 +1,6 @@
 #include "platform/config.h"
 
+#include "platform/fileowner.h"
 #include "platform/logging.h"
 
 #include <QDir>
@@ -7,7 +8,9 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 Config::Config(const QString &name, Domain domain)
@@ -30,11 +33,27 @@ Config::~Config()
 
 namespace {
 
-// Which file is at path (its inode), or 0 when there is none.
-ino_t fileId(const QString &path)
+// Which file is at path (its inode), or 0 when there is none; st gets its status.
+ino_t fileId(const QString &path, struct stat *st)
 {
-    struct stat status;
-    return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_ino : 0;
+    return ::stat(QFile::encodeName(path).constData(), st) == 0 ? st->st_ino : 0;
+}
+
+// QSettings put a new file in place of the one described by before: it gets that one's
+// owner and group back. Opened without following a link, so that no other file is given
+// away in its place, nor one with another name elsewhere.
+void keepOwner(const QString &path, const struct stat &before)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    struct stat st;
+    QString error;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1
+        && st.st_ino != before.st_ino && !FileOwner::keep(fd, before, &error))
+        qCWarning(lcPlatform, "%s: %s", qPrintable(path), qPrintable(error));
+    ::close(fd);
 }
 
 } // namespace
@@ -51,7 +70,8 @@ bool Config::commit()
         return false;
     }
 
-    const ino_t before = fileId(m_fileName);
+    struct stat old;
+    const ino_t before = fileId(m_fileName, &old);
     QSettings::Status status = QSettings::NoError;
     {
         QSettings settings(m_fileName, QSettings::IniFormat);
@@ -65,13 +85,13 @@ bool Config::commit()
     // through) gives a FormatError, which then stands for the write's own result too.
     // The file tells: a write puts a new file in place of the old one (QSettings writes
     // through QSaveFile, by rename).
-    if (status == QSettings::NoError)
+    struct stat now;
+    const ino_t after = fileId(m_fileName, &now);
+    const bool replaced = after != 0 && after != before;
+    if (replaced && before != 0)
+        keepOwner(m_fileName, old);
+    if (status == QSettings::NoError || (status == QSettings::FormatError && replaced))
         return true;
-    if (status == QSettings::FormatError) {
-        const ino_t after = fileId(m_fileName);
-        if (after != 0 && after != before)
-            return true;
-    }
     m_errorString = writeError();
     return false;
 }

@@ -24,7 +24,11 @@ private Q_SLOTS:
     void writeCutShortKeepsOldFile();
     void targetThatCannotBeReplaced();
     void backupCopiesCurrentContent();
+    void backupsMoveUp_data();
+    void backupsMoveUp();
+    void backupOfUnreadableFileFails_data();
     void backupOfUnreadableFileFails();
+    void sizeDiffersFromWhatIsRead();
 
 private:
     QString path() const { return m_dir->filePath(QStringLiteral("hardware-keyboard.xml")); }
@@ -164,12 +168,75 @@ void KeyMapFileTest::backupCopiesCurrentContent()
     QCOMPARE(content(path()), broken);
 }
 
+void KeyMapFileTest::backupsMoveUp_data()
+{
+    QTest::addColumn<QByteArray>("saved"); // the file's content at each backup, in turn
+    QTest::addColumn<QByteArray>("kept"); // in .bak, .bak.1, ... afterwards
+    QTest::newRow("identical to the newest: not stored again")
+        << QByteArray("aa") << QByteArray("a");
+    QTest::newRow("an older one moves up") << QByteArray("abb") << QByteArray("ba");
+    QTest::newRow("seven different: six, newest first")
+        << QByteArray("1234567") << QByteArray("765432");
+}
+
+void KeyMapFileTest::backupsMoveUp()
+{
+    QFETCH(QByteArray, saved);
+    QFETCH(QByteArray, kept);
+    // A dangling link at the newest's name moves up too (a broken link is not listed),
+    // and its target is never written.
+    const QString target = m_dir->filePath(QStringLiteral("elsewhere"));
+    QVERIFY(QFile::link(target, KeyMapFile::backupPath(path())));
+    QStringList names{ QStringLiteral("hardware-keyboard.xml") };
+    for (const char byte : saved) {
+        // Read-only, as are then its copies: they move up all the same.
+        QFile::remove(path());
+        put(path(), QByteArray(1, byte));
+        QCOMPARE(chmod(QFile::encodeName(path()).constData(), 0444), 0);
+        QVERIFY(KeyMapFile::keepBackup(path()));
+    }
+    for (int i = 0; i < kept.size(); ++i) {
+        names << KeyMapFile::backupPath(names.first()) + (i ? QStringLiteral(".%1").arg(i) : "");
+        QCOMPARE(content(m_dir->filePath(names.last())), kept.mid(i, 1));
+    }
+    QCOMPARE(entries(), names);
+    QVERIFY(!QFile::exists(target));
+}
+
+void KeyMapFileTest::backupOfUnreadableFileFails_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<qint64>("size"); // of the file, with an older backup beside it
+    QTest::newRow("the file is a folder") << "hardware-keyboard.xml" << qint64(0);
+    QTest::newRow("one byte over the bound") << "" << KeyMapFile::maxFileSize + 1;
+    QTest::newRow("a folder among the older copies") << "hardware-keyboard.xml.bak.3" << qint64(1);
+}
+
 void KeyMapFileTest::backupOfUnreadableFileFails()
 {
-    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("hardware-keyboard.xml")));
+    QFETCH(QString, folder);
+    QFETCH(qint64, size);
+    QVERIFY(folder.isEmpty() || QDir(m_dir->path()).mkdir(folder));
+    if (size > 0) {
+        QFile file(path());
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(size));
+        put(KeyMapFile::backupPath(path()), "an older backup");
+    }
+    const QStringList before = entries();
     QString error;
     QVERIFY(!KeyMapFile::keepBackup(path(), &error));
-    QVERIFY(!QFile::exists(KeyMapFile::backupPath(path())));
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(entries(), before); // nothing copied, nothing moved
+}
+
+// A regular file whose size says 0 and which reads as more, every time: as one that
+// grows between its size being taken and its read.
+void KeyMapFileTest::sizeDiffersFromWhatIsRead()
+{
+    const KeyMapFile::Contents contents = KeyMapFile::read(QStringLiteral("/proc/self/status"));
+    QCOMPARE(contents.status, KeyMapFile::Status::Read);
+    QVERIFY(contents.bytes.size() > 1 && contents.changedWhileRead);
+    QVERIFY(contents.fingerprint.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(KeyMapFileTest)

@@ -408,6 +408,10 @@ void XmlParserTest::documents_data()
     QTest::newRow("byte order mark") << QByteArray("\xef\xbb\xbf<hardware-keyboard><key-config/>"
                                                    "</hardware-keyboard>")
                                      << "[:-]" << true;
+    QTest::newRow("byte order mark, then a byte that is not utf-8")
+        << QByteArray("\xef\xbb\xbf<hardware-keyboard><key-config><key keycode='81'/>"
+                      "<key keycode='87'/>\xff</key-config></hardware-keyboard>")
+        << "[81/0,87/0:-]" << false;
 }
 
 void XmlParserTest::documents()

@@ -23,9 +23,15 @@
 #   too-large    one combination more than the editor edits: not loaded, and left as
 #                it is at close without "Ups!" (nothing failed)
 #
-# Usage: faults.sh unwritable|file-size-limit|unreplaceable|fifo|device-link|too-large
+#   changed-meanwhile  touched while the window is open: the older backup stays; given
+#                other bytes: they become the backup, the older one moves up
+#   owner        run as root on another user's files: all stay that user's
+#
+# Usage: faults.sh unwritable|file-size-limit|unreplaceable|fifo|device-link|too-large|
+#                  changed-meanwhile|owner
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 case=${1:?which fault}
+[[ $case != owner || $(id -u) == 0 ]] || exit 77 # only root gives files away
 e2e_begin
 
 # N combinations, the Nth of the key "A" + N - 1 with the text "replacement N", in
@@ -151,6 +157,34 @@ too-large)
 fontSize=12
 symbols=\\'
     [[ $(e2e_snapshot_folder "$E2E_DATA_DIR") == "$before" ]] || e2e_fail "the data folder changed"
+    ;;
+changed-meanwhile)
+    keymap_written 2 | tee "$W/keymap.written" >"$E2E_KEYMAP"
+    printf 'older' | tee "$W/older" >"$E2E_KEYMAP.bak"
+    for change in "touch -d '+1 hour' $E2E_KEYMAP" "keymap_written 3 >$E2E_KEYMAP"; do
+        e2e_start_app
+        e2e_wait_window
+        eval "$change"
+        e2e_close_window
+        e2e_wait_exit
+        e2e_expect_file "$E2E_KEYMAP" "$W/keymap.written"
+    done
+    keymap_written 3 >"$W/other"
+    e2e_expect_file "$E2E_KEYMAP.bak" "$W/other"
+    e2e_expect_file "$E2E_KEYMAP.bak.1" "$W/older"
+    [[ ! -e $E2E_KEYMAP.bak.2 ]] || e2e_fail "a touched file was kept as changed"
+    ;;
+owner)
+    keymap_compact 2 | head -c -10 >"$E2E_KEYMAP" # cut short: a backup is made too
+    printf '[Tavorin]\ndelay=900\n' >"$E2E_SETTINGS"
+    chown 65534:65534 "$E2E_KEYMAP" "$E2E_SETTINGS"
+    e2e_start_app
+    e2e_wait_window
+    e2e_close_window
+    e2e_expect_clean_close
+    for file in "$E2E_KEYMAP" "$E2E_KEYMAP.bak" "$E2E_SETTINGS"; do
+        [[ $(stat -c %u:%g "$file") == 65534:65534 ]] || e2e_fail "$file is not nobody's"
+    done
     ;;
 *) e2e_fail "unknown case $case" ;;
 esac
