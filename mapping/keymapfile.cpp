@@ -91,7 +91,7 @@ KeyMapFile::Status openRegular(const QString &path, Descriptor *file, struct sta
         return KeyMapFile::Status::NotRegular;
     }
     ::fcntl(file->fd, F_SETFL, ::fcntl(file->fd, F_GETFL) & ~O_NONBLOCK);
-    return KeyMapFile::Status::Read;
+    return KeyMapFile::Status::BytesRead;
 }
 
 // Reads from fd to its end, but not more than limit bytes; false, with errno, on an error.
@@ -127,7 +127,7 @@ KeyMapFile::Contents readOnce(const QString &path, qint64 maxSize, struct stat *
     KeyMapFile::Contents contents;
     Descriptor file;
     contents.status = openRegular(path, &file, st, &contents.errorString);
-    if (contents.status != Status::Read)
+    if (contents.status != Status::BytesRead)
         return contents;
     if (st->st_size > maxSize) {
         contents.status = Status::TooLarge;
@@ -161,7 +161,7 @@ KeyMapFile::Contents readFile(const QString &path, qint64 maxSize, struct stat *
     KeyMapFile::Contents contents = readOnce(path, maxSize, st);
     if (contents.changedWhileRead)
         contents = readOnce(path, maxSize, st);
-    if (contents.status == KeyMapFile::Status::Read && !contents.changedWhileRead)
+    if (contents.status == KeyMapFile::Status::BytesRead && !contents.changedWhileRead)
         contents.fingerprint = QByteArray::number(contents.bytes.size()) + ' '
             + QByteArray::number(qulonglong(qHashBits(contents.bytes.constData(),
                                                       size_t(contents.bytes.size()), 0)),
@@ -268,12 +268,12 @@ bool KeyMapFile::keepBackup(const QString &path, QString *errorString)
     const Contents original = readFile(path, maxFileSize, &st);
     if (original.status == Status::Missing)
         return fail(errorString, QStringLiteral("no such file"));
-    if (original.status != Status::Read || original.changedWhileRead)
+    if (original.status != Status::BytesRead || original.changedWhileRead)
         return fail(errorString, original.errorString);
     const QString newest = backupPath(path);
     struct stat newestSt;
     const Contents kept = readFile(newest, maxFileSize, &newestSt);
-    if (kept.status == Status::Read && !kept.changedWhileRead && kept.bytes == original.bytes)
+    if (kept.status == Status::BytesRead && !kept.changedWhileRead && kept.bytes == original.bytes)
         return true;
     // A link moves up too, dangling or not: the new copy is written at no link's target.
     if (::lstat(QFile::encodeName(newest).constData(), &newestSt) == 0

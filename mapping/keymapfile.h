@@ -15,7 +15,8 @@ constexpr qint64 maxFileSize = 16 * 1024 * 1024;
 constexpr int maxCombinations = 50000;
 
 enum class Status {
-    Read, // a regular file, read whole
+    BytesRead, // a regular file within the limit, every byte read (whether its XML was read
+               // to its end is the reader's to say)
     Missing, // nothing at the path, or a link to nothing
     NotRegular, // a FIFO, device, socket or folder: never opened
     TooLarge, // a regular file larger than the limit: not read
@@ -25,15 +26,15 @@ enum class Status {
 struct Contents
 {
     Status status = Status::Missing;
-    QByteArray bytes; // the whole file when status is Read
-    // Size and a hash of the bytes; empty unless status is Read and the file held still
+    QByteArray bytes; // the whole file when status is BytesRead
+    // Size and a hash of the bytes; empty unless status is BytesRead and the file held still
     // while it was read. Two reads give the same fingerprint only when the file holds
     // the same bytes: one only touched, or rewritten as it was, has not changed.
     QByteArray fingerprint;
     // The file changed while it was read, and again when read once more: bytes may mix
     // old and new content and are to be taken as read only in part.
     bool changedWhileRead = false;
-    QString errorString; // why the status is not Read, or why the file changed
+    QString errorString; // why the status is not BytesRead, or why the file changed
 };
 
 // Reads the file at path, after following links, if it is a regular file of at most

@@ -143,7 +143,7 @@ std::unique_ptr<XmlParser::Keyboard> XmlParser::parse(const QString &path)
         m_errorString = QStringLiteral("%1: no such file").arg(path);
         return nullptr;
     }
-    if (m_status != KeyMapFile::Status::Read) {
+    if (m_status != KeyMapFile::Status::BytesRead) {
         // An existing file that is not read still gives a model, an empty one.
         m_errorString = QStringLiteral("%1: %2").arg(path, contents.errorString);
         return std::make_unique<Keyboard>();

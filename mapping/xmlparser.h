@@ -71,7 +71,8 @@ public:
     // A file of more bytes or combinations is not read: parse() gives an empty model
     // and fileStatus() TooLarge. Without limits any size is read.
     void setLimits(qint64 maxBytes, int maxCombinations);
-    // What parse() found at the path; Read also for a file read only in part.
+    // What parse() found at the path: BytesRead for every file whose bytes were all read,
+    // also when its XML was not read to its end (isComplete() tells).
     KeyMapFile::Status fileStatus() const { return m_status; }
     // After parse(): the file as read, for noticing a later change (KeyMapFile::read).
     QByteArray fingerprint() const { return m_fingerprint; }

@@ -129,19 +129,19 @@ void XmlParserTest::fileStates_data()
     using S = KeyMapFile::Status;
     QTest::newRow("missing file") << "missing" << false << false << S::Missing;
     QTest::newRow("dangling link") << "link" << false << false << S::Missing;
-    QTest::newRow("empty file") << "empty" << true << false << S::Read;
-    QTest::newRow("only white space") << "blank" << true << false << S::Read;
-    QTest::newRow("not xml") << "text" << true << false << S::Read;
-    QTest::newRow("root only") << "root" << true << true << S::Read;
-    QTest::newRow("root self-closing") << "rootclosed" << true << true << S::Read;
+    QTest::newRow("empty file") << "empty" << true << false << S::BytesRead;
+    QTest::newRow("only white space") << "blank" << true << false << S::BytesRead;
+    QTest::newRow("not xml") << "text" << true << false << S::BytesRead;
+    QTest::newRow("root only") << "root" << true << true << S::BytesRead;
+    QTest::newRow("root self-closing") << "rootclosed" << true << true << S::BytesRead;
     QTest::newRow("a directory") << "directory" << true << false << S::NotRegular;
     QTest::newRow("a FIFO: never opened") << "fifo" << true << false << S::NotRegular;
     QTest::newRow("a link to a character device") << "device" << true << false << S::NotRegular;
     QTest::newRow("unreadable") << "unreadable" << true << false << S::Unreadable;
     // Limits of 128 bytes and 3 combinations.
-    QTest::newRow("at the size limit") << "128 bytes" << true << true << S::Read;
+    QTest::newRow("at the size limit") << "128 bytes" << true << true << S::BytesRead;
     QTest::newRow("one byte over it") << "129 bytes" << true << false << S::TooLarge;
-    QTest::newRow("at the combination limit") << "3 combinations" << true << true << S::Read;
+    QTest::newRow("at the combination limit") << "3 combinations" << true << true << S::BytesRead;
     QTest::newRow("one combination over it") << "4 combinations" << true << false << S::TooLarge;
 }
 
