@@ -5,6 +5,7 @@
 #include "platform/unixsignalwatcher.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
 
 #include <csignal>
 #include <cstdlib>
@@ -28,11 +29,24 @@ SettingsEditor::SettingsEditor(QPEApplication &app)
 
 SettingsEditor::~SettingsEditor() = default;
 
-bool SettingsEditor::becomeTheOnlyEditor()
+namespace {
+
+// Relative to this start's folder, not to the running editor's.
+QStringList absolutePaths(const QStringList &files)
+{
+    QStringList paths;
+    for (const QString &file : files)
+        paths.append(QFileInfo(file).absoluteFilePath());
+    return paths;
+}
+
+} // namespace
+
+bool SettingsEditor::becomeTheOnlyEditor(const QStringList &files)
 {
     // A second start brings the running editor forward and ends without a word to the
     // input method. The name is taken before "disable()" goes out.
-    switch (m_instance.claim()) {
+    switch (m_instance.claim(absolutePaths(files))) {
     case SingleInstance::OpenHere:
         return true;
     case SingleInstance::HandedOver:
@@ -73,7 +87,14 @@ void SettingsEditor::showWindow()
     m_window = std::make_unique<ConfigWidget>();
     m_window->installEventFilter(this);
     m_instance.setWindow(m_window.get());
+    connect(&m_instance, &SingleInstance::filesOpened, m_window.get(),
+            &ConfigWidget::importKeyMappings);
     m_app.showMainWidget(m_window.get(), false);
+}
+
+void SettingsEditor::importFiles(const QStringList &files)
+{
+    m_window->importKeyMappings(absolutePaths(files));
 }
 
 int SettingsEditor::exec()

@@ -4,6 +4,7 @@
 #include "platform/singleinstance.h"
 
 #include <QObject>
+#include <QStringList>
 
 #include <memory>
 
@@ -22,9 +23,9 @@ public:
     ~SettingsEditor() override;
 
     // One editor per session: takes the name on the session bus, or asks the editor
-    // that holds it to come forward. False when this start is to end without a window;
-    // exitStatus() then says with which status.
-    bool becomeTheOnlyEditor();
+    // that holds it to come forward, handing it the files to import. False when this
+    // start is to end without a window; exitStatus() then says with which status.
+    bool becomeTheOnlyEditor(const QStringList &files = QStringList());
     // Makes every other way of ending switch the input method back on: a termination
     // signal (SIGTERM, SIGINT, SIGHUP), which ends the event loop without saving, and
     // exit() from inside the program (an unknown element in the key mapping file, a lost
@@ -34,6 +35,9 @@ public:
     // it maximised.
     void showWindow();
     ConfigWidget *window() const { return m_window.get(); }
+    // Adds the combinations of the files named on the command line to the list read from
+    // the key mapping file; a later start's files come through the bus (Open).
+    void importFiles(const QStringList &files);
     // Runs the event loop until the window is closed or the program is ended otherwise.
     int exec();
     int exitStatus() const { return m_exitStatus; }
