@@ -488,13 +488,12 @@ qsizetype KeyConfigSet::importFiles(const QStringList &paths)
         return 0;
 
     dropUndo();
-    // Not built at once, as for the combinations read at start: the event loop builds them
-    // a batch at a time, each making its widgets only once it is seen.
-    const bool batchQueued = !m_unbuilt.isEmpty();
+    // As deferred editors, which make their widgets only once they are seen, and all in
+    // one pass: in the list on screen, each batch from the event loop would lay out the
+    // whole list again.
     queue(imported);
+    build(m_unbuilt.size());
     showAllTwins();
-    if (!batchQueued)
-        QTimer::singleShot(0, this, [this] { build(laterBatch); });
 
     m_deletedAt = -1;
     m_deleted = KeyConfig::Content();
@@ -504,26 +503,13 @@ qsizetype KeyConfigSet::importFiles(const QStringList &paths)
     return m_imported;
 }
 
-// The imported combinations are the last ones: adding or deleting a combination takes the
-// offer back first.
+// The imported combinations are the last editors in the list: an import builds every
+// combination, and adding or deleting one takes the offer back first.
 void KeyConfigSet::undoImport()
 {
-    qsizetype count = m_imported;
-    for (; count > 0 && !m_unbuilt.isEmpty(); --count) {
-        const XmlParser::KeyConfig config = m_unbuilt.takeLast();
-        const QString keys = sameKeysKey(config.items(), config.replacement());
-        if (keys.isNull())
-            continue;
-        // The last queued is the last unbuilt one of its group.
-        const auto group = m_sameKeys.find(keys);
-        Q_ASSERT(group->unbuilt.last() == m_unbuiltTaken + m_unbuilt.size());
-        group->unbuilt.removeLast();
-        if (group->built.isEmpty() && group->unbuilt.isEmpty())
-            m_sameKeys.erase(group);
-    }
     const QWidget *focus = QApplication::focusWidget();
     bool focusRemoved = false;
-    for (; count > 0 && !configs.isEmpty(); --count) {
+    for (qsizetype count = m_imported; count > 0 && !configs.isEmpty(); --count) {
         KeyConfig *editor = configs.takeLast();
         focusRemoved = focusRemoved || editor->isAncestorOf(focus);
         leaveSameKeys(editor);
