@@ -368,8 +368,8 @@ void KeyConfigSet::undo()
         undoDelete();
 }
 
-// A replacement field claims Ctrl+Z for its own undo; while a delete can be undone, the
-// fields of this list leave it to the undo bar.
+// A replacement field claims Ctrl+Z for its own undo; while a delete or an import can be
+// undone, the fields of this list leave it to the undo bar.
 bool KeyConfigSet::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::ShortcutOverride && qobject_cast<QLineEdit *>(watched)
