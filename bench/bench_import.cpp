@@ -89,8 +89,9 @@ int main(int argc, char **argv)
         settle(set, listed);
     }
 
-    std::printf("\n== Import: %d combinations into a shown list of %d (median of %d rounds) ==\n",
-                imported, listed, rounds);
+    std::printf(
+        "\n== 6. Import: %d combinations into a shown list of %d (median of %d rounds) ==\n",
+        imported, listed, rounds);
     std::printf("%-34s %10.1f ms\n", "the import call", median(callMs));
     std::printf("%-34s %10.1f ms\n", "until the list is laid out again", median(listedMs));
     std::printf("target: the import takes under a second\n");
