@@ -164,6 +164,19 @@ void ConfigWidget::loadKeyMappings()
     m_keyboardLayout->addWidget(keyConfigSet);
 }
 
+void ConfigWidget::importKeyMappings(const QStringList &paths)
+{
+    if (paths.isEmpty())
+        return;
+    if (!keyConfigSet) {
+        qCWarning(lcApp, "Not imported, since the key mapping file is too large to edit here: %s",
+                  qPrintable(paths.join(QLatin1String(", "))));
+        return;
+    }
+    setCurrentWidget(m_keyboardLayout->parentWidget());
+    keyConfigSet->importFiles(paths);
+}
+
 void ConfigWidget::saveKeyMappings()
 {
     const QString path = keyMappingPath();

@@ -28,6 +28,10 @@ public:
     // close, and on every other way the program ends (see SettingsEditor).
     static void switchInputMethodOn();
 
+    // Adds the combinations of these key mapping files at the end of the list, for the
+    // user to look at on the Physical Keyboard tab; saved at close, like every other.
+    void importKeyMappings(const QStringList &paths);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QFileInfo>
 #include <QSessionManager>
 #include <QThread>
 #include <QTimer>
@@ -32,11 +33,24 @@ SettingsEditor::SettingsEditor(QPEApplication &app)
 
 SettingsEditor::~SettingsEditor() = default;
 
-bool SettingsEditor::becomeTheOnlyEditor()
+namespace {
+
+// Relative to this start's folder, not to the running editor's.
+QStringList absolutePaths(const QStringList &files)
+{
+    QStringList paths;
+    for (const QString &file : files)
+        paths.append(QFileInfo(file).absoluteFilePath());
+    return paths;
+}
+
+} // namespace
+
+bool SettingsEditor::becomeTheOnlyEditor(const QStringList &files)
 {
     // A second start brings the running editor forward and ends without a word to the
     // input method. The name is taken before "disable()" goes out.
-    switch (m_instance.claim()) {
+    switch (m_instance.claim(absolutePaths(files))) {
     case SingleInstance::OpenHere:
         return true;
     case SingleInstance::HandedOver:
@@ -95,7 +109,14 @@ void SettingsEditor::showWindow()
 {
     m_window = std::make_unique<ConfigWidget>();
     m_instance.setWindow(m_window.get());
+    connect(&m_instance, &SingleInstance::filesOpened, m_window.get(),
+            &ConfigWidget::importKeyMappings);
     m_app.showMainWidget(m_window.get(), false);
+}
+
+void SettingsEditor::importFiles(const QStringList &files)
+{
+    m_window->importKeyMappings(absolutePaths(files));
 }
 
 int SettingsEditor::exec()

@@ -4,6 +4,7 @@
 #include "platform/singleinstance.h"
 
 #include <QObject>
+#include <QStringList>
 
 #include <memory>
 
@@ -22,9 +23,9 @@ public:
     ~SettingsEditor() override;
 
     // One editor per session: takes the name on the session bus, or asks the editor
-    // that holds it to come forward. False when this start is to end without a window;
-    // exitStatus() then says with which status.
-    bool becomeTheOnlyEditor();
+    // that holds it to come forward, handing it the files to import. False when this
+    // start is to end without a window; exitStatus() then says with which status.
+    bool becomeTheOnlyEditor(const QStringList &files = QStringList());
     // Makes every orderly request to end a close of the window, which saves: SIGTERM (a
     // logout on a systemd desktop), SIGHUP (a closing terminal), the session manager's
     // logout and QCoreApplication::quit(). Every other way of ending switches the input
@@ -36,6 +37,9 @@ public:
     // it maximised.
     void showWindow();
     ConfigWidget *window() const { return m_window.get(); }
+    // Adds the combinations of the files named on the command line to the list read from
+    // the key mapping file; a later start's files come through the bus (Open).
+    void importFiles(const QStringList &files);
     // Runs the event loop until the window is closed or the program is ended otherwise.
     int exec();
     int exitStatus() const { return m_exitStatus; }

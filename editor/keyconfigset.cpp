@@ -1,14 +1,19 @@
 #include "editor/keyconfigset.h"
 
 #include "editor/keyconfig.h"
+#include "mapping/keymapfile.h"
 #include "mapping/keymapformat.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -57,13 +62,7 @@ KeyConfigSet::KeyConfigSet(const QList<XmlParser::KeyConfig> &list, QWidget *par
     if (name)
         setObjectName(QString::fromLatin1(name));
     setup();
-    m_unbuilt = list;
-    // Combinations built later must find their twins among these, and these theirs.
-    for (qsizetype i = 0; i < list.size(); ++i) {
-        const QString keys = sameKeysKey(list.at(i).items(), list.at(i).replacement());
-        if (!keys.isNull())
-            m_sameKeys[keys].unbuilt.append(i);
-    }
+    queue(list);
     // Shown now, an editor would be styled and measured at once; while the window is
     // being built, that is left until the list is first shown, so that it does not
     // slow the window's start. The editors built later from the event loop are shown
@@ -71,6 +70,19 @@ KeyConfigSet::KeyConfigSet(const QList<XmlParser::KeyConfig> &list, QWidget *par
     m_showWithList = true;
     build(firstBatch);
     m_showWithList = false;
+}
+
+void KeyConfigSet::queue(const QList<XmlParser::KeyConfig> &list)
+{
+    m_unbuilt.reserve(m_unbuilt.size() + list.size());
+    // Combinations built later must find their twins among these, and these theirs; an
+    // unbuilt combination is known by its place in all that were ever queued.
+    for (const XmlParser::KeyConfig &config : list) {
+        const QString keys = sameKeysKey(config.items(), config.replacement());
+        if (!keys.isNull())
+            m_sameKeys[keys].unbuilt.append(m_unbuiltTaken + m_unbuilt.size());
+        m_unbuilt.append(config);
+    }
 }
 
 void KeyConfigSet::build(qsizetype count)
@@ -122,6 +134,13 @@ void KeyConfigSet::setup()
     connect(addButton, &QPushButton::clicked, this, qOverload<>(&KeyConfigSet::add));
 
     setupUndo(column);
+
+    m_findRow = new QHBoxLayout;
+    m_findRow->setContentsMargins(0, 0, 0, 6);
+    m_findRow->setSpacing(6);
+    m_findRow->addStretch(1);
+    column->insertLayout(0, m_findRow); // above the undo bar
+    setupSharing();
 }
 
 // The undo bar above the list, hidden (and so taking no room) until a delete.
@@ -139,13 +158,13 @@ void KeyConfigSet::setupUndo(QVBoxLayout *column)
     row->addWidget(m_undoLabel, 1);
     m_undoButton = new QPushButton(tr("Undo"), m_undoBar);
     row->addWidget(m_undoButton);
-    connect(m_undoButton, &QPushButton::clicked, this, &KeyConfigSet::undoDelete);
+    connect(m_undoButton, &QPushButton::clicked, this, &KeyConfigSet::undo);
 
     // Only while the page is shown; a focused capture button takes Ctrl+Z as a key.
     m_undoShortcut = new QShortcut(QKeySequence(undoKey), this);
     m_undoShortcut->setContext(Qt::WindowShortcut);
     m_undoShortcut->setEnabled(false);
-    connect(m_undoShortcut, &QShortcut::activated, this, &KeyConfigSet::undoDelete);
+    connect(m_undoShortcut, &QShortcut::activated, this, &KeyConfigSet::undo);
 
     m_undoTimer = new QTimer(this);
     m_undoTimer->setSingleShot(true);
@@ -295,9 +314,15 @@ void KeyConfigSet::showAllTwins()
 
 void KeyConfigSet::offerUndo(qsizetype index, const KeyConfig::Content &content)
 {
+    m_imported = 0;
     m_deleted = content;
     m_deletedAt = index;
-    m_undoLabel->setText(tr("Combination %1 deleted.").arg(index + 1));
+    showUndoBar(tr("Combination %1 deleted.").arg(index + 1));
+}
+
+void KeyConfigSet::showUndoBar(const QString &text)
+{
+    m_undoLabel->setText(text);
     m_undoBar->show();
     m_undoShortcut->setEnabled(true);
     qApp->installEventFilter(this);
@@ -306,8 +331,9 @@ void KeyConfigSet::offerUndo(qsizetype index, const KeyConfig::Content &content)
 
 void KeyConfigSet::dropUndo(QWidget *focusAfter)
 {
-    if (m_deletedAt < 0)
+    if (m_deletedAt < 0 && m_imported == 0)
         return;
+    m_imported = 0;
     m_deletedAt = -1;
     m_deleted = KeyConfig::Content();
     m_undoTimer->stop();
@@ -334,8 +360,16 @@ void KeyConfigSet::undoDelete()
     dropUndo(editor->deleteButton());
 }
 
-// A replacement field claims Ctrl+Z for its own undo; while a delete can be undone, the
-// fields of this list leave it to the undo bar.
+void KeyConfigSet::undo()
+{
+    if (m_imported > 0)
+        undoImport();
+    else
+        undoDelete();
+}
+
+// A replacement field claims Ctrl+Z for its own undo; while a delete or an import can be
+// undone, the fields of this list leave it to the undo bar.
 bool KeyConfigSet::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::ShortcutOverride && qobject_cast<QLineEdit *>(watched)
@@ -361,4 +395,146 @@ QString KeyConfigSet::xml() const
         document += KeyConfig::xml(config.items(), config.replacement());
     document += KeyMapFormat::documentEnd();
     return document;
+}
+
+namespace {
+
+// The key mapping file's reader, except that an element it does not know ends the reading
+// of this file instead of the program: a file brought in from elsewhere is not the
+// editor's own, and its own list must survive it.
+class ImportReader : public XmlParser
+{
+protected:
+    void unknownTag(const QString &) override { stop(); }
+};
+
+} // namespace
+
+// "Import…" and "Export…" at the right end of the find row.
+void KeyConfigSet::setupSharing()
+{
+    m_shareFolder = QDir::homePath();
+    m_importButton = new QPushButton(tr("Import\u2026"), this);
+    m_findRow->addWidget(m_importButton);
+    connect(m_importButton, &QPushButton::clicked, this, &KeyConfigSet::chooseImport);
+    m_exportButton = new QPushButton(tr("Export\u2026"), this);
+    m_findRow->addWidget(m_exportButton);
+    connect(m_exportButton, &QPushButton::clicked, this, &KeyConfigSet::chooseExport);
+}
+
+// Qt's own dialogs, not the desktop's: they behave the same everywhere and can be driven
+// by a test.
+void KeyConfigSet::chooseImport()
+{
+    const QStringList paths = QFileDialog::getOpenFileNames(
+        this, tr("Import Key Combinations"), m_shareFolder,
+        tr("Key mapping files (*.xml);;All files (*)"), nullptr, QFileDialog::DontUseNativeDialog);
+    if (paths.isEmpty())
+        return;
+    m_shareFolder = QFileInfo(paths.first()).absolutePath();
+    importFiles(paths);
+}
+
+void KeyConfigSet::chooseExport()
+{
+    const QString path = QFileDialog::getSaveFileName(
+        this, tr("Export Key Combinations"), m_shareFolder,
+        tr("Key mapping files (*.xml);;All files (*)"), nullptr, QFileDialog::DontUseNativeDialog);
+    if (path.isEmpty())
+        return;
+    m_shareFolder = QFileInfo(path).absolutePath();
+    QString error;
+    if (!exportTo(path, &error))
+        tell(tr("%1 was not written: %2.").arg(QDir::toNativeSeparators(path), error));
+}
+
+qsizetype KeyConfigSet::importFiles(const QStringList &paths)
+{
+    const qsizetype before = configs.size() + m_unbuilt.size();
+    QList<XmlParser::KeyConfig> imported;
+    QStringList problems;
+    for (const QString &path : paths) {
+        const QString name = QDir::toNativeSeparators(path);
+        ImportReader reader;
+        reader.setLimits(KeyMapFile::maxFileSize, KeyMapFile::maxCombinations);
+        const std::unique_ptr<XmlParser::Keyboard> keyboard = reader.parse(path);
+        // The reasons begin with the path, which the sentence names already.
+        QString why = reader.errorString();
+        if (why.startsWith(path + QLatin1String(": ")))
+            why.remove(0, path.size() + 2);
+        if (!keyboard || keyboard->items().isEmpty()) {
+            problems.append(reader.isComplete()
+                                ? tr("%1 was not imported: it holds no key combination.").arg(name)
+                                : tr("%1 was not imported: %2.").arg(name, why));
+            continue;
+        }
+        // The list saved at close must be one that the next start can edit.
+        if (before + imported.size() + keyboard->items().size() > KeyMapFile::maxCombinations) {
+            problems.append(tr("%1 was not imported: the list would hold more than %2 "
+                               "combinations.")
+                                .arg(name)
+                                .arg(KeyMapFile::maxCombinations));
+            continue;
+        }
+        if (!reader.isComplete())
+            problems.append(tr("%1 was read only in part (%2); the combinations before that "
+                               "point were imported.")
+                                .arg(name, why));
+        imported += keyboard->items();
+    }
+    if (!problems.isEmpty())
+        tell(problems.join(QLatin1Char('\n')));
+    if (imported.isEmpty())
+        return 0;
+
+    dropUndo();
+    // As deferred editors, which make their widgets only once they are seen, and all in
+    // one pass: in the list on screen, each batch from the event loop would lay out the
+    // whole list again.
+    queue(imported);
+    build(m_unbuilt.size());
+    showAllTwins();
+
+    m_deletedAt = -1;
+    m_deleted = KeyConfig::Content();
+    m_imported = imported.size();
+    showUndoBar(m_imported == 1 ? tr("1 combination imported.")
+                                : tr("%n combinations imported.", nullptr, int(m_imported)));
+    return m_imported;
+}
+
+// The imported combinations are the last editors in the list: an import builds every
+// combination, and adding or deleting one takes the offer back first.
+void KeyConfigSet::undoImport()
+{
+    const QWidget *focus = QApplication::focusWidget();
+    bool focusRemoved = false;
+    for (qsizetype count = m_imported; count > 0 && !configs.isEmpty(); --count) {
+        KeyConfig *editor = configs.takeLast();
+        focusRemoved = focusRemoved || editor->isAncestorOf(focus);
+        leaveSameKeys(editor);
+        delete containerLayout->takeAt(int(configs.size()));
+        editor->hide();
+        editor->deleteLater();
+    }
+    showAllTwins();
+    // Not left to the next widget in the chain, which may be a capture button.
+    if (focusRemoved)
+        m_importButton->setFocus();
+    dropUndo(m_importButton);
+}
+
+bool KeyConfigSet::exportTo(const QString &path, QString *errorString) const
+{
+    return KeyMapFile::write(path, KeyMapFormat::encode(xml()), errorString);
+}
+
+// One warning, without blocking: the list stays usable and a test can go on.
+void KeyConfigSet::tell(const QString &text)
+{
+    auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Tavorin Settings"), text,
+                                QMessageBox::Ok, this);
+    box->setTextFormat(Qt::PlainText); // file names are not markup
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }

@@ -10,6 +10,7 @@
 
 QT_BEGIN_NAMESPACE
 class QFrame;
+class QHBoxLayout;
 class QLabel;
 class QPushButton;
 class QScrollArea;
@@ -39,6 +40,18 @@ public:
 
     // Puts the combination deleted last back at its place, while the undo bar offers it.
     void undoDelete();
+    // What "Undo" and Ctrl+Z do: takes back the last delete or import that the undo bar
+    // offers.
+    void undo();
+
+    // Reads each file as the key mapping file is read and adds its combinations at the end
+    // of the list, in their order, for one undo bar to take back. A message box says, one
+    // sentence a file, which files added nothing and which were read only in part.
+    // Returns how many combinations were added.
+    qsizetype importFiles(const QStringList &paths);
+    // Writes the combinations that would be saved at close to path, in the key mapping
+    // file's layout, all or nothing (KeyMapFile::write); errorString says why not.
+    bool exportTo(const QString &path, QString *errorString = nullptr) const;
 
 protected Q_SLOTS:
     void add();
@@ -66,6 +79,8 @@ private:
     qsizetype m_unbuiltTaken = 0; // how many were taken from the front of m_unbuilt
     bool m_showWithList = false; // editors are shown when the list is, not one by one
 
+    // Appends parsed combinations to those not built yet, each in its same-keys group.
+    void queue(const QList<XmlParser::KeyConfig> &list);
     void insert(qsizetype index, KeyConfig *editor);
 
     // Combinations that would be written with the same keys ("same keys" hints), by
@@ -93,7 +108,20 @@ private:
     KeyConfig::Content m_deleted;
     qsizetype m_deletedAt = -1; // -1: nothing to undo
     void offerUndo(qsizetype index, const KeyConfig::Content &content);
+    void showUndoBar(const QString &text);
     void dropUndo(QWidget *focusAfter = nullptr);
+
+    // The row above the undo bar; "Import…" and "Export…" at its right end.
+    QHBoxLayout *m_findRow = nullptr;
+    void setupSharing();
+    QPushButton *m_importButton = nullptr;
+    QPushButton *m_exportButton = nullptr;
+    QString m_shareFolder; // where the file dialogs open: the folder chosen last
+    void chooseImport();
+    void chooseExport();
+    void tell(const QString &text);
+    qsizetype m_imported = 0; // the undo bar offers to take back this many from the end
+    void undoImport();
 };
 
 #endif // KEYCONFIGSET_H

@@ -7,6 +7,7 @@
 #include <QDBusMessage>
 #include <QElapsedTimer>
 #include <QThread>
+#include <QUrl>
 #include <QWidget>
 
 namespace {
@@ -41,7 +42,7 @@ SingleInstance::SingleInstance(QObject *parent)
 {
 }
 
-SingleInstance::Outcome SingleInstance::claim(int timeoutMs)
+SingleInstance::Outcome SingleInstance::claim(const QStringList &files, int timeoutMs)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     // Without a bus the control messages cannot go out either; their envelope says so.
@@ -71,7 +72,13 @@ SingleInstance::Outcome SingleInstance::claim(int timeoutMs)
 
         QDBusMessage activate = QDBusMessage::createMethodCall(
             name, QLatin1String(objectPath), QStringLiteral("org.freedesktop.Application"),
-            QStringLiteral("Activate"));
+            files.isEmpty() ? QStringLiteral("Activate") : QStringLiteral("Open"));
+        if (!files.isEmpty()) {
+            QStringList uris;
+            for (const QString &file : files)
+                uris.append(QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded));
+            activate << uris;
+        }
         activate << launchPlatformData();
         const int left = timeoutMs - int(clock.elapsed());
         const QDBusMessage answer = bus.call(activate, QDBus::Block, qMax(left, 1));
@@ -108,8 +115,22 @@ void SingleInstance::Activate(const QVariantMap &platform_data)
                                platform_data.value(QStringLiteral("activation-token")).toString());
 }
 
-void SingleInstance::Open(const QStringList &, const QVariantMap &platform_data)
+void SingleInstance::Open(const QStringList &uris, const QVariantMap &platform_data)
 {
+    QStringList paths;
+    for (const QString &uri : uris) {
+        const QUrl url(uri);
+        if (!url.isLocalFile()) {
+            sendErrorReply(
+                QDBusError::InvalidArgs,
+                QStringLiteral("Tavorin Settings opens local files only, not %1").arg(uri));
+            return;
+        }
+        paths.append(url.toLocalFile());
+    }
+    // A closing window takes nothing in; Activate answers that it is closing.
+    if (m_window && m_window->isVisible() && !paths.isEmpty())
+        Q_EMIT filesOpened(paths);
     Activate(platform_data);
 }
 

@@ -32,9 +32,10 @@ public:
 
     explicit SingleInstance(QObject *parent = nullptr);
 
-    // Takes the name, or asks its owner to Activate, trying again while an owner that
-    // is just ending gives the name up, for at most timeoutMs milliseconds in all.
-    Outcome claim(int timeoutMs = 2000);
+    // Takes the name, or asks its owner to Activate (to Open the files, given their
+    // absolute paths), trying again while an owner that is just ending gives the name up,
+    // for at most timeoutMs milliseconds in all.
+    Outcome claim(const QStringList &files = QStringList(), int timeoutMs = 2000);
 
     // The window that Activate shows and raises; once it is closed, Activate fails, so
     // that a start during the close waits for the name instead of being told all is well.
@@ -44,11 +45,16 @@ public:
     // the interface defines.
 public Q_SLOTS:
     void Activate(const QVariantMap &platform_data);
-    // There are no documents to open: the window comes forward, as for Activate.
+    // Hands the files (local file URIs only) to filesOpened, then comes forward as for
+    // Activate.
     void Open(const QStringList &uris, const QVariantMap &platform_data);
     // The editor has no actions; every name is answered with an error.
     void ActivateAction(const QString &action_name, const QVariantList &parameter,
                         const QVariantMap &platform_data);
+
+Q_SIGNALS:
+    // Open was called with these files, by their absolute paths.
+    void filesOpened(const QStringList &paths);
 
 private:
     QPointer<QWidget> m_window;

@@ -10,10 +10,12 @@
 #include <QLabel>
 #include <QLayoutItem>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QTimer>
 #include <QTranslator>
@@ -263,10 +265,12 @@ void KeyConfigSetTest::hints_data()
     // "key N code/state" sets the last capture button of combination N; "more N" clicks
     // its ">>"; "text N t" sets its replacement text (empty without t); "del N" clicks its
     // "delete"; "undo", "add", "build" (every unbuilt combination) and "expire" (the undo
-    // bar's time runs out) act on the list.
+    // bar's time runs out) act on the list; "import:a;b" imports a file of the parsed
+    // combinations a and b ("!": an unknown element).
     QTest::addColumn<QStringList>("steps");
     // "N:hint" for each combination with a hint, in list order; all others show none;
-    // then "bar:text" while the undo bar is shown. "none": no hint label was ever made.
+    // then "bar:text" while the undo bar is shown, "box:text" for a message box (FILE for
+    // the imported file). "none": no hint label was ever made.
     QTest::addColumn<QStringList>("expected");
 
     const QStringList none{ "none" };
@@ -319,6 +323,25 @@ void KeyConfigSetTest::hints_data()
     QTest::newRow("twin not built yet moves up on a delete")
         << "en" << QStringList{ "81/0|a", "81/0|b" } << 50 << QStringList{ "del 2" }
         << QStringList{ "1:Same keys as combination 51", "bar:Combination 2 deleted." };
+    QTest::newRow("import appends, twins hinted")
+        << "en" << QStringList{ "81/0|a", "87/0|b" } << 0 << QStringList{ "import:81/0|c;90/0|d" }
+        << QStringList{ "1:Same keys as combination 3", "3:Same keys as combination 1",
+                        "bar:2 combinations imported." };
+    QTest::newRow("undo takes back an import into a list not built yet")
+        << "en" << QStringList{ "81/0|a" } << 50 << QStringList{ "import:81/0|b;81/0|c", "undo" }
+        << QStringList();
+    QTest::newRow("import read up to an unknown element")
+        << "en" << QStringList{ "81/0|a" } << 0 << QStringList{ "import:81/0|b;!;87/0|c" }
+        << QStringList{ "1:Same keys as combination 2", "2:Same keys as combination 1",
+                        "bar:1 combination imported.",
+                        "box:FILE was read only in part (line 1, column 112: stopped at element "
+                        "unknown); the combinations before that point were imported." };
+    QTest::newRow("import of a file without combinations")
+        << "en" << QStringList{ "81/0|a" } << 0 << QStringList{ "import:" }
+        << QStringList{ "box:FILE was not imported: it holds no key combination." };
+    QTest::newRow("German, import")
+        << "de" << QStringList() << 0 << QStringList{ "import:81/0|b;87/0|c" }
+        << QStringList{ "bar:2 Kombinationen importiert." };
     QTest::newRow("German, no key") << "de" << QStringList{ "|x" } << 0 << QStringList()
                                     << QStringList{ "1:Nicht gespeichert: keine Taste erfasst" };
     QTest::newRow("German, same keys")
@@ -349,6 +372,7 @@ void KeyConfigSetTest::hints()
             parsed.append(combination(QStringLiteral("f"), { 0x2000 + f }));
     }
     KeyConfigSet set(parsed);
+    QTemporaryFile imported;
     for (const QString &step : std::as_const(steps)) {
         const QStringList words = step.split(QLatin1Char(' '));
         KeyConfig *editor = words.size() > 1 ? set.configs.value(words.at(1).toInt() - 1) : nullptr;
@@ -362,7 +386,7 @@ void KeyConfigSetTest::hints()
         } else if (words.at(0) == u"text") {
             editor->replacementEdit->setText(words.value(2));
         } else if (words.at(0) == u"undo") {
-            set.undoDelete(); // what "Undo" and Ctrl+Z do; a no-op without the bar
+            set.undo(); // what "Undo" and Ctrl+Z do; a no-op without the bar
         } else if (words.at(0) == u"expire") {
             set.m_undoTimer->start(0);
             QTRY_VERIFY(set.m_undoBar->isHidden());
@@ -370,6 +394,20 @@ void KeyConfigSetTest::hints()
             set.add();
         } else if (words.at(0) == u"build") {
             QTRY_VERIFY(set.m_unbuilt.isEmpty());
+        } else if (step.startsWith(u"import:")) {
+            QString document = documentStart;
+            for (const QString &text : step.mid(7).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+                if (text == u"!") {
+                    document += QStringLiteral("<unknown/>");
+                    continue;
+                }
+                const XmlParser::KeyConfig config = parsedCombination(text);
+                document += KeyConfig::xml(config.items(), config.replacement());
+            }
+            QVERIFY(imported.open());
+            imported.write(QString(document + documentEnd).remove(QLatin1Char('\n')).toUtf8());
+            imported.close();
+            set.importFiles({ imported.fileName() });
         }
     }
     QCoreApplication::removeTranslator(&german);
@@ -391,6 +429,8 @@ void KeyConfigSetTest::hints()
     }
     if (set.m_undoBar->isVisibleTo(&set))
         seen.append(QStringLiteral("bar:") + set.m_undoLabel->text());
+    if (const auto *box = set.findChild<QMessageBox *>())
+        seen.append(QStringLiteral("box:") + box->text().replace(imported.fileName(), "FILE"));
     if (expected == QStringList{ "none" })
         QVERIFY(!anyLabel);
     else

@@ -21,6 +21,7 @@ struct Message
     QString translation;
     QString type; // "unfinished", "vanished", "obsolete" or empty when finished
     bool numerus = false;
+    QStringList forms; // of a numerus entry: its translations, singular first
 };
 
 // Reads every message of a Qt Linguist file; sets `error` when the file cannot be read.
@@ -49,7 +50,13 @@ QList<Message> readCatalogue(const QString &path, QString *error)
             message.source = xml.readElementText();
         } else if (name == u"translation") {
             message.type = xml.attributes().value(QLatin1String("type")).toString();
-            message.translation = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+            if (message.numerus) {
+                while (xml.readNextStartElement())
+                    message.forms.append(xml.readElementText());
+                message.translation = message.forms.join(QLatin1Char('\n'));
+            } else {
+                message.translation = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+            }
             messages.append(message);
         }
     }
@@ -198,19 +205,20 @@ void TranslationsTest::catalogueIsComplete_data()
     QTest::addColumn<QString>("source");
     QTest::addColumn<QString>("translation");
     QTest::addColumn<QString>("type");
+    QTest::addColumn<QStringList>("forms"); // empty unless the text depends on a number
 
     QString error;
     const QList<Message> messages = readCatalogue(QStringLiteral(TS_FILE), &error);
     // A file that cannot be read or holds nothing fails as a row of its own.
     if (!error.isEmpty() || messages.isEmpty()) {
         QTest::newRow("the file") << QString() << QString() << QString()
-                                  << QStringLiteral("unreadable or empty: ") + error;
+                                  << QStringLiteral("unreadable or empty: ") + error
+                                  << QStringList();
     }
     for (const Message &m : messages) {
         const QString row = m.context + QLatin1Char('/') + m.source;
-        // The program has no plural texts; a numerus entry would need its own check.
-        QTest::newRow(qPrintable(row)) << m.context << m.source << m.translation
-                                       << (m.numerus ? QStringLiteral("numerus") : m.type);
+        QTest::newRow(qPrintable(row))
+            << m.context << m.source << m.translation << m.type << m.forms;
     }
 }
 
@@ -220,6 +228,7 @@ void TranslationsTest::catalogueIsComplete()
     QFETCH(QString, source);
     QFETCH(QString, translation);
     QFETCH(QString, type);
+    QFETCH(QStringList, forms);
 
     QVERIFY2(type.isEmpty(), qPrintable(QStringLiteral("marked ") + type));
     QVERIFY(!source.isEmpty());
@@ -231,8 +240,19 @@ void TranslationsTest::catalogueIsComplete()
 
     // The built-in catalogue is the one made from this file.
     QVERIFY(app()->loadTranslations(QLocale(QStringLiteral("de_DE"))));
-    QCOMPARE(QCoreApplication::translate(context.toUtf8().constData(), source.toUtf8().constData()),
-             translation);
+    const QByteArray c = context.toUtf8();
+    const QByteArray text = source.toUtf8();
+    if (forms.isEmpty()) {
+        QCOMPARE(QCoreApplication::translate(c.constData(), text.constData()), translation);
+        return;
+    }
+    // German has two forms: one, and all other numbers.
+    QCOMPARE(forms.size(), 2);
+    for (int n : { 1, 2, 0 }) {
+        QCOMPARE(
+            QCoreApplication::translate(c.constData(), text.constData(), nullptr, n),
+            QString(forms.at(n == 1 ? 0 : 1)).replace(QLatin1String("%n"), QString::number(n)));
+    }
 }
 
 // The window has no meta-object of its own and translates as "QTabWidget"; the

@@ -89,6 +89,57 @@
         <source>Combination %1 deleted.</source>
         <translation>Kombination %1 gelöscht.</translation>
     </message>
+    <message>
+        <source>Import…</source>
+        <translation>Importieren …</translation>
+    </message>
+    <message>
+        <source>Export…</source>
+        <translation>Exportieren …</translation>
+    </message>
+    <message>
+        <source>Import Key Combinations</source>
+        <translation>Tastenkombinationen importieren</translation>
+    </message>
+    <message>
+        <source>Key mapping files (*.xml);;All files (*)</source>
+        <translation>Tastenbelegungsdateien (*.xml);;Alle Dateien (*)</translation>
+    </message>
+    <message>
+        <source>Export Key Combinations</source>
+        <translation>Tastenkombinationen exportieren</translation>
+    </message>
+    <message>
+        <source>%1 was not written: %2.</source>
+        <translation>%1 wurde nicht geschrieben: %2.</translation>
+    </message>
+    <message>
+        <source>%1 was not imported: it holds no key combination.</source>
+        <translation>%1 wurde nicht importiert: Die Datei enthält keine Tastenkombination.</translation>
+    </message>
+    <message>
+        <source>%1 was not imported: %2.</source>
+        <translation>%1 wurde nicht importiert: %2.</translation>
+    </message>
+    <message>
+        <source>%1 was not imported: the list would hold more than %2 combinations.</source>
+        <translation>%1 wurde nicht importiert: Die Liste hätte dann mehr als %2 Kombinationen.</translation>
+    </message>
+    <message>
+        <source>%1 was read only in part (%2); the combinations before that point were imported.</source>
+        <translation>%1 wurde nur teilweise gelesen (%2); die Kombinationen bis zu dieser Stelle wurden importiert.</translation>
+    </message>
+    <message>
+        <source>1 combination imported.</source>
+        <translation>1 Kombination importiert.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n combinations imported.</source>
+        <translation>
+            <numerusform>%n Kombination importiert.</numerusform>
+            <numerusform>%n Kombinationen importiert.</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>QTabWidget</name>

@@ -13,8 +13,11 @@
 #                field) and by "Undo"; Ctrl+Z in a capture button is a key; a duplicate
 #                key shows its hint; a close while the undo bar is shown (in English,
 #                then in German, whose click positions are the same)
+#   share        a set brought in and handed on: a file named on the command line, one
+#                handed over by a second start, one chosen in "Import…"; "Export…"
+#                writes what the close then saves, and nothing is saved before the close
 #
-# Usage: editing.sh first-start|root-only|cut-short|not-utf8|undo|undo-de
+# Usage: editing.sh first-start|root-only|cut-short|not-utf8|undo|undo-de|share
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 case=${1:?which case}
 e2e_begin
@@ -28,22 +31,24 @@ TAB_KEYBOARD=(138 12)
 SYMBOLS_EDIT=(560 42)
 FONT_SIZE_BOX=(190 71)
 DELAY_BOX=(700 111)
-FIRST_SELECT_KEY_ALONE=(511 58) # the only capture button of the first combination
-FIRST_ADD_KEY_ALONE=(845 58)    # its ">>" while the row holds one capture button
-FIRST_SECOND_KEY=(637 58)       # the second capture button, once the row holds two
-FIRST_REPLACEMENT=(556 86)
-SECOND_SELECT_KEY_ALONE=(511 157)
-SECOND_REPLACEMENT=(556 185)
-SECOND_DELETE=(968 213)
+FIRST_SELECT_KEY_ALONE=(511 86) # the only capture button of the first combination
+FIRST_ADD_KEY_ALONE=(845 86)    # its ">>" while the row holds one capture button
+FIRST_SECOND_KEY=(637 86)       # the second capture button, once the row holds two
+FIRST_REPLACEMENT=(556 114)
+SECOND_SELECT_KEY_ALONE=(511 185)
+SECOND_REPLACEMENT=(556 213)
+SECOND_DELETE=(968 241)
 ADD_COMBINATION=(511 729)
-FIRST_COMBINATION_AREA=994x95+15+36 # separator, key row, replacement row, "delete"
-SECOND_COMBINATION_AREA=994x95+15+135
-FIRST_DELETE=(968 114)
-THIRD_DELETE_BELOW_HINTS=(968 352) # once the first and the third show a hint
+FIRST_COMBINATION_AREA=994x95+15+64 # separator, key row, replacement row, "delete"
+SECOND_COMBINATION_AREA=994x95+15+163
+FIRST_DELETE=(968 142)
+THIRD_DELETE_BELOW_HINTS=(968 380) # once the first and the third show a hint
 UNDO_BAR_SHIFT=36                  # the undo bar moves everything below it down
-UNDO_BUTTON=(968 49)
-FIRST_HINT_AREA=300x14+15+104 # below the first replacement row, while it shows a hint
-TOP_OF_PAGE_AREA=994x24+15+36
+UNDO_BUTTON=(968 77)
+FIRST_HINT_AREA=300x14+15+132 # below the first replacement row, while it shows a hint
+IMPORT_BUTTON=(889 42)
+EXPORT_BUTTON=(975 42)
+TOP_OF_PAGE_AREA=994x24+15+64
 
 # What an area of the window shows: FORMAT %k the number of colours (1 when the area
 # is empty), %# a signature of its pixels.
@@ -79,6 +84,18 @@ close_and_expect_clean_end()
     e2e_wait_exit
     e2e_expect_status 0
     e2e_expect_bus "disable reread enable"
+}
+
+dialog_shown() { xdotool search --onlyvisible --name "^$1\$" >/dev/null; }
+
+# In Qt's own file dialog (the program asks for it), the file name field has the focus.
+choose_file_in_dialog() # TITLE PATH
+{
+    e2e_wait_until "the dialog \"$1\"" dialog_shown "$1"
+    sleep 0.3
+    e2e_type "$2"
+    e2e_key Return
+    e2e_wait_until "the dialog \"$1\" to close" eval "! dialog_shown '$1'"
 }
 
 bak=$E2E_KEYMAP.bak
@@ -220,6 +237,47 @@ undo | undo-de)
     one_ctrl_z=$'\t<key-config>\n\t\t<key keycode="90" state="16"/>\n\t\t<replacement text="one"/>\n\t</key-config>\n'
     printf '<hardware-keyboard>\n%s%s</hardware-keyboard>' "$one_ctrl_z" "$two" >"$W/expected.xml"
     e2e_expect_file "$E2E_KEYMAP" "$W/expected.xml"
+    ;;
+share)
+    mkdir -p "$E2E_DATA_DIR" "$W/in"
+    own=$'\t<key-config>\n\t\t<key keycode="81" state="0"/>\n\t\t<replacement text="own"/>\n\t</key-config>\n'
+    printf '<hardware-keyboard>\n%s</hardware-keyboard>' "$own" >"$E2E_KEYMAP"
+    cp "$E2E_KEYMAP" "$W/original.xml"
+    # Another program's layout: read by the same rules, saved in this program's.
+    printf '%s' "<hardware-keyboard><key-config><key state='8' keycode='87'/><replacement text='from a'/></key-config><key-config><key keycode='81' state='0'/><replacement text='a &amp; own'/></key-config></hardware-keyboard>" >"$W/in/a.xml"
+    e2e_keymap_one 69 0 'from b' >"$W/in/b file.xml"
+    e2e_keymap_one 82 16 'from c' >"$W/in/c.xml"
+
+    # GIVEN one combination WHEN started with a file THEN its two combinations come after it.
+    cd "$W"
+    e2e_start_app -- in/a.xml
+    e2e_wait_window
+    first=$E2E_APP_PID
+    # WHEN a second start names a file relative to another folder THEN the running editor
+    # takes it and the second start ends at once.
+    cd "$W/in"
+    e2e_start_app -- "b file.xml"
+    cd - >/dev/null
+    e2e_wait_exit
+    e2e_expect_status 0
+    E2E_APP_PID=$first
+    e2e_wait_window
+    e2e_click "${IMPORT_BUTTON[@]}"
+    choose_file_in_dialog "Import Key Combinations" "$W/in/c.xml"
+    e2e_click "${EXPORT_BUTTON[@]}"
+    choose_file_in_dialog "Export Key Combinations" "$W/exported.xml"
+    e2e_wait_until "the exported file" test -s "$W/exported.xml"
+    e2e_expect_file "$E2E_KEYMAP" "$W/original.xml"
+    close_and_expect_clean_end
+
+    {
+        printf '<hardware-keyboard>\n%s' "$own"
+        printf '\t<key-config>\n\t\t<key keycode="%s" state="%s"/>\n\t\t<replacement text="%s"/>\n\t</key-config>\n' \
+            87 8 'from a' 81 0 'a &amp; own' 69 0 'from b' 82 16 'from c'
+        printf '</hardware-keyboard>'
+    } >"$W/expected.xml"
+    e2e_expect_file "$E2E_KEYMAP" "$W/expected.xml"
+    e2e_expect_file "$W/exported.xml" "$W/expected.xml"
     ;;
 *) e2e_fail "unknown case $case" ;;
 esac

@@ -61,7 +61,7 @@ if [[ -n $E2E_APP_PID ]]; then
         e2e_key End
         e2e_type Q
         e2e_click 138 12
-        e2e_click 556 86
+        e2e_click 556 114
         e2e_key End
         e2e_type d
         symbols=xyzQ text=abcd

@@ -230,12 +230,12 @@ e2e_expect_bus()
     [[ $seen == "$1" ]] || e2e_fail "bus messages: expected '$1', seen '$seen'"
 }
 
-# e2e_start_app [--file-size-limit BLOCKS] [ENV-OPTION...] [NAME=VALUE...]: starts the
-# program in the background with default handling of the terminating signals (a
-# background job of a script would otherwise inherit an ignored SIGINT), unless an
-# option of env(1) such as --ignore-signal=HUP says otherwise. With a file size limit
-# (in 1024-byte blocks) SIGXFSZ is ignored, so an oversized write fails with EFBIG
-# instead of killing the program.
+# e2e_start_app [--file-size-limit BLOCKS] [ENV-OPTION...] [NAME=VALUE...] [-- ARG...]:
+# starts the program (with the ARGs after --) in the background with default handling of
+# the terminating signals (a background job of a script would otherwise inherit an ignored
+# SIGINT), unless an option of env(1) such as --ignore-signal=HUP says otherwise. With a
+# file size limit (in 1024-byte blocks) SIGXFSZ is ignored, so an oversized write fails
+# with EFBIG instead of killing the program.
 e2e_start_app()
 {
     local limit=
@@ -243,13 +243,19 @@ e2e_start_app()
         limit=$2
         shift 2
     fi
+    local env_args=() app_args=()
+    while (($#)) && [[ $1 != -- ]]; do
+        env_args+=("$1")
+        shift
+    done
+    (($#)) && app_args=("${@:2}")
     local signals=(--default-signal=INT,TERM,HUP,QUIT,PIPE)
     [[ -n $limit ]] && signals+=(--ignore-signal=XFSZ)
     E2E_APP_ERR=$W/app-$((++E2E_APP_RUNS)).err
     E2E_KEYMAP_BEFORE=$(e2e_file_id "$E2E_KEYMAP")
     (
         [[ -z $limit ]] || ulimit -f "$limit"
-        exec env "${signals[@]}" "$@" "$E2E_APP"
+        exec env "${signals[@]}" "${env_args[@]}" "$E2E_APP" "${app_args[@]}"
     ) >"$W/app-$E2E_APP_RUNS.out" 2>"$E2E_APP_ERR" &
     E2E_APP_PID=$!
     E2E_PIDS+=("$E2E_APP_PID")
