@@ -13,8 +13,12 @@
 #                field) and by "Undo"; Ctrl+Z in a capture button is a key; a duplicate
 #                key shows its hint; a close while the undo bar is shown (in English,
 #                then in German, whose click positions are the same)
+#   find, find-de  the find row: a text typed after Ctrl+F, Escape, key labels, keys
+#                pressed after "Press Keys" (twice), "Add Key Combination" while
+#                filtered; Ctrl+F in a capture button is a key; a close while filtered
+#                saves every combination
 #
-# Usage: editing.sh first-start|root-only|cut-short|not-utf8|undo|undo-de
+# Usage: editing.sh first-start|root-only|cut-short|not-utf8|undo|undo-de|find|find-de
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 case=${1:?which case}
 e2e_begin
@@ -28,22 +32,28 @@ TAB_KEYBOARD=(138 12)
 SYMBOLS_EDIT=(560 42)
 FONT_SIZE_BOX=(190 71)
 DELAY_BOX=(700 111)
-FIRST_SELECT_KEY_ALONE=(511 58) # the only capture button of the first combination
-FIRST_ADD_KEY_ALONE=(845 58)    # its ">>" while the row holds one capture button
-FIRST_SECOND_KEY=(637 58)       # the second capture button, once the row holds two
-FIRST_REPLACEMENT=(556 86)
-SECOND_SELECT_KEY_ALONE=(511 157)
-SECOND_REPLACEMENT=(556 185)
-SECOND_DELETE=(968 213)
+FIRST_SELECT_KEY_ALONE=(511 86) # the only capture button of the first combination
+FIRST_ADD_KEY_ALONE=(845 86)    # its ">>" while the row holds one capture button
+FIRST_SECOND_KEY=(637 86)       # the second capture button, once the row holds two
+FIRST_REPLACEMENT=(556 114)
+SECOND_SELECT_KEY_ALONE=(511 185)
+SECOND_REPLACEMENT=(556 213)
+SECOND_DELETE=(968 241)
 ADD_COMBINATION=(511 729)
-FIRST_COMBINATION_AREA=994x95+15+36 # separator, key row, replacement row, "delete"
-SECOND_COMBINATION_AREA=994x95+15+135
-FIRST_DELETE=(968 114)
-THIRD_DELETE_BELOW_HINTS=(968 352) # once the first and the third show a hint
+FIRST_COMBINATION_AREA=994x95+15+64 # separator, key row, replacement row, "delete"
+SECOND_COMBINATION_AREA=994x95+15+163
+FIRST_DELETE=(968 142)
+THIRD_DELETE_BELOW_HINTS=(968 380) # once the first and the third show a hint
 UNDO_BAR_SHIFT=36                  # the undo bar moves everything below it down
-UNDO_BUTTON=(968 49)
-FIRST_HINT_AREA=300x14+15+104 # below the first replacement row, while it shows a hint
-TOP_OF_PAGE_AREA=994x24+15+36
+UNDO_BUTTON=(968 77)
+FIRST_HINT_AREA=300x14+15+132 # below the first replacement row, while it shows a hint
+TOP_OF_PAGE_AREA=994x24+15+64
+FIND_EDIT=(300 42)
+PRESS_KEYS=(975 42) # inside the button in both languages
+THIRD_COMBINATION_AREA=994x95+15+262
+FOURTH_COMBINATION_AREA=994x95+15+361
+FIND_COUNT_AREA=30x14+895+36    # "%1 of %2", clear of the find field's frame
+FIND_COUNT_AREA_DE=40x14+866+36 # "%1 von %2"
 
 # What an area of the window shows: FORMAT %k the number of colours (1 when the area
 # is empty), %# a signature of its pixels.
@@ -219,6 +229,85 @@ undo | undo-de)
     close_and_expect_clean_end
     one_ctrl_z=$'\t<key-config>\n\t\t<key keycode="90" state="16"/>\n\t\t<replacement text="one"/>\n\t</key-config>\n'
     printf '<hardware-keyboard>\n%s%s</hardware-keyboard>' "$one_ctrl_z" "$two" >"$W/expected.xml"
+    e2e_expect_file "$E2E_KEYMAP" "$W/expected.xml"
+    ;;
+find | find-de)
+    mkdir -p "$E2E_DATA_DIR"
+    one=$'\t<key-config>\n\t\t<key keycode="81" state="0"/>\n\t\t<replacement text="one"/>\n\t</key-config>\n'
+    two=$'\t<key-config>\n\t\t<key keycode="81" state="8"/>\n\t\t<key keycode="65" state="0"/>\n\t\t<replacement text="two"/>\n\t</key-config>\n'
+    three=$'\t<key-config>\n\t\t<key keycode="81" state="8"/>\n\t\t<key keycode="87" state="0"/>\n\t\t<replacement text="three"/>\n\t</key-config>\n'
+    printf '<hardware-keyboard>\n%s%s%s</hardware-keyboard>' "$one" "$two" "$three" >"$E2E_KEYMAP"
+    language=()
+    count_area=$FIND_COUNT_AREA
+    if [[ $case == find-de ]]; then
+        language=(LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8)
+        count_area=$FIND_COUNT_AREA_DE
+    fi
+    start_on_keyboard_tab "${language[@]}"
+    # What each combination looks like in its place, an empty place, and the row without
+    # a count; later states are told apart by comparing with these.
+    shown_one=$(area_info "$FIRST_COMBINATION_AREA" '%#')
+    shown_two=$(area_info "$SECOND_COMBINATION_AREA" '%#')
+    shown_three=$(area_info "$THIRD_COMBINATION_AREA" '%#')
+    nothing=$(area_info "$FOURTH_COMBINATION_AREA" '%#')
+    no_count=$(area_info "$count_area" '%#')
+    list_shows() # FIRST SECOND: the first two places show these
+    {
+        [[ $(area_info "$FIRST_COMBINATION_AREA" '%#') == "$1" \
+            && $(area_info "$SECOND_COMBINATION_AREA" '%#') == "$2" ]]
+    }
+    expect_list() # FIRST SECOND COUNT
+    {
+        e2e_wait_until "the list to show $4" list_shows "$1" "$2"
+        [[ $(area_info "$count_area" '%#') == "$3" ]] || e2e_fail "the count is wrong for $4"
+    }
+
+    # GIVEN three combinations WHEN Ctrl+F and a text in capitals with blanks around it
+    # THEN only the third is shown, counted "1 of 3".
+    e2e_key ctrl+f
+    e2e_type ' THREE '
+    e2e_wait_until "the list to show three alone" list_shows "$shown_three" "$nothing"
+    one_of_three=$(area_info "$count_area" '%#')
+    [[ $one_of_three != "$no_count" ]] || e2e_fail "no count while filtered"
+    # WHEN Escape THEN every combination again, without a count.
+    e2e_key Escape
+    expect_list "$shown_one" "$shown_two" "$no_count" "all after Escape"
+    # WHEN key labels are typed THEN the two with Sh+q, "2 of 3".
+    e2e_type 'sh+q'
+    e2e_wait_until "the list to show two and three" list_shows "$shown_two" "$shown_three"
+    two_of_three=$(area_info "$count_area" '%#')
+    [[ $two_of_three != "$no_count" && $two_of_three != "$one_of_three" ]] \
+        || e2e_fail "the count does not change with what is shown"
+    # WHEN "Press Keys" and Shift+Q THEN the same two; W narrows them to the third.
+    e2e_click "${PRESS_KEYS[@]}"
+    e2e_key shift+q
+    expect_list "$shown_two" "$shown_three" "$two_of_three" "two and three by keys"
+    e2e_key w
+    expect_list "$shown_three" "$nothing" "$one_of_three" "three by keys"
+    # WHEN "Press Keys" again and Q THEN a new key filter: the first alone.
+    e2e_click "${PRESS_KEYS[@]}"
+    e2e_key q
+    expect_list "$shown_one" "$nothing" "$one_of_three" "one by keys"
+    # WHEN a text is typed THEN the key filter ends: "t" is in "two" and "three".
+    e2e_click "${FIND_EDIT[@]}"
+    e2e_type t
+    expect_list "$shown_two" "$shown_three" "$two_of_three" "two and three by text"
+    # WHEN "Add Key Combination" THEN the filter is cleared and the new one is last.
+    e2e_click "${ADD_COMBINATION[@]}"
+    expect_list "$shown_one" "$shown_two" "$no_count" "all after an add"
+    e2e_wait_until "the added combination to be drawn" \
+        eval '(($(area_info "$FOURTH_COMBINATION_AREA" %k) > 1))'
+    # WHEN Ctrl+F in a focused capture button THEN it is that button's key.
+    e2e_click "${FIRST_SELECT_KEY_ALONE[@]}"
+    e2e_key ctrl+f
+    # WHEN the window is closed while only the first is shown THEN all are saved.
+    e2e_click "${FIND_EDIT[@]}"
+    e2e_type one
+    e2e_wait_until "the list to show one alone" eval \
+        '[[ $(area_info "$SECOND_COMBINATION_AREA" %#) == "$nothing" ]]'
+    close_and_expect_clean_end
+    printf '<hardware-keyboard>\n%s%s%s</hardware-keyboard>' "${one/81\" state=\"0/70\" state=\"16}" \
+        "$two" "$three" >"$W/expected.xml"
     e2e_expect_file "$E2E_KEYMAP" "$W/expected.xml"
     ;;
 *) e2e_fail "unknown case $case" ;;

@@ -92,7 +92,7 @@ second-start)
     e2e_key End
     e2e_type Q
     e2e_click 138 12
-    e2e_click 556 86
+    e2e_click 556 114
     e2e_key End
     e2e_type d
     e2e_close_window
