@@ -27,104 +27,44 @@ QList<XmlParser::Key> keysFrom(const QString &text)
 void CombinationFilterTest::matches_data()
 {
     QTest::addColumn<QString>("query"); // typed in the find field
-    QTest::addColumn<QString>("pressed"); // keys pressed after "Press Keys", instead
+    QTest::addColumn<QString>("pressed"); // or keys pressed after "Press Keys"
     QTest::addColumn<QString>("keys");
     QTest::addColumn<QString>("replacement");
     QTest::addColumn<bool>("matches");
+    const auto byText = [](const char *name, const char *query, const char *keys,
+                           const char *replacement, bool matches) {
+        QTest::newRow(name) << QString::fromUtf8(query) << QString() << QString::fromUtf8(keys)
+                            << QString::fromUtf8(replacement) << matches;
+    };
+    const auto byKeys = [](const char *name, const char *pressed, const char *keys, bool matches) {
+        QTest::newRow(name) << QString() << QString::fromUtf8(pressed) << QString::fromUtf8(keys)
+                            << QStringLiteral("x") << matches;
+    };
 
-    // By text: replacement text or key labels ("Sh+q a"), case and outer blanks ignored.
-    QTest::newRow("empty query: all") << ""
-                                      << ""
-                                      << ""
-                                      << "" << true;
-    QTest::newRow("blanks only: all") << "   "
-                                      << ""
-                                      << "81/0"
-                                      << "x" << true;
-    QTest::newRow("part of the text") << "ell"
-                                      << ""
-                                      << "81/0"
-                                      << "hello" << true;
-    QTest::newRow("case ignored") << "GRÜSSE"
-                                  << ""
-                                  << "81/0"
-                                  << "grüsse" << true;
-    QTest::newRow("outer blanks ignored") << " hello "
-                                          << ""
-                                          << "81/0"
-                                          << "hello" << true;
-    QTest::newRow("inner blank kept") << "he llo"
-                                      << ""
-                                      << "81/0"
-                                      << "hello" << false;
-    QTest::newRow("text absent") << "xyz"
-                                 << ""
-                                 << "81/8 65/0"
-                                 << "hello" << false;
-    QTest::newRow("labels joined by a blank") << "sh+q a"
-                                              << ""
-                                              << "81/8 65/0"
-                                              << "x" << true;
-    QTest::newRow("labels, two blanks") << "q  a"
-                                        << ""
-                                        << "81/8 65/0"
-                                        << "x" << false;
-    QTest::newRow("control shows Sh+") << "sh+q"
-                                       << ""
-                                       << "81/16"
-                                       << "x" << true;
-    QTest::newRow("label standing alone") << "fn+sh+,"
-                                          << ""
-                                          << "41/8"
-                                          << "x" << true;
-    QTest::newRow("no label, no text") << "91"
-                                       << ""
-                                       << "91/8 87/0"
-                                       << "x" << false;
-    QTest::newRow("unlabelled key left out") << "w"
-                                             << ""
-                                             << "91/8 87/0"
-                                             << "x" << true;
-    QTest::newRow("not across text and labels") << "q x"
-                                                << ""
-                                                << "81/0"
-                                                << "x" << false;
-    // By keys: the combination's keys begin with those pressed, code and state in order.
-    QTest::newRow("first key") << ""
-                               << "81/8"
-                               << "81/8 65/0"
-                               << "x" << true;
-    QTest::newRow("both keys") << ""
-                               << "81/8 65/0"
-                               << "81/8 65/0"
-                               << "x" << true;
-    QTest::newRow("second key differs") << ""
-                                        << "81/8 87/0"
-                                        << "81/8 65/0"
-                                        << "x" << false;
-    QTest::newRow("other state") << ""
-                                 << "81/0"
-                                 << "81/8 65/0"
-                                 << "x" << false;
-    QTest::newRow("same label, other state") << ""
-                                             << "81/16"
-                                             << "81/8"
-                                             << "x" << false;
-    QTest::newRow("not at the start") << ""
-                                      << "65/0"
-                                      << "81/8 65/0"
-                                      << "x" << false;
-    QTest::newRow("more keys than it has") << ""
-                                           << "81/8 65/0 66/0"
-                                           << "81/8 65/0"
-                                           << "x" << false;
-    QTest::newRow("no keys") << ""
-                             << "81/0"
-                             << ""
-                             << "q" << false;
-    << "81/0"
-    << "81/0"
-    << "y" << true;
+    // Replacement text or key labels ("Sh+q a"), case and blanks at the ends ignored.
+    byText("empty query: all", "", "", "", true);
+    byText("blanks only: all", "   ", "81/0", "x", true);
+    byText("part of the text", "ell", "81/0", "hello", true);
+    byText("case ignored", "GRÜSSE", "81/0", "grüsse", true);
+    byText("outer blanks ignored", " hello ", "81/0", "hello", true);
+    byText("inner blank kept", "he llo", "81/0", "hello", false);
+    byText("text absent", "xyz", "81/8 65/0", "hello", false);
+    byText("labels joined by a blank", "sh+q a", "81/8 65/0", "x", true);
+    byText("labels, two blanks", "q  a", "81/8 65/0", "x", false);
+    byText("control shows Sh+", "sh+q", "81/16", "x", true);
+    byText("label standing alone", "fn+sh+,", "41/8", "x", true);
+    byText("no label, no text", "91", "91/8 87/0", "x", false);
+    byText("unlabelled key left out", "w", "91/8 87/0", "x", true);
+    byText("not across text and labels", "q x", "81/0", "x", false);
+    // The combination's keys begin with those pressed, code and state, in order.
+    byKeys("first key", "81/8", "81/8 65/0", true);
+    byKeys("both keys", "81/8 65/0", "81/8 65/0", true);
+    byKeys("second key differs", "81/8 87/0", "81/8 65/0", false);
+    byKeys("other state", "81/0", "81/8 65/0", false);
+    byKeys("same label, other state", "81/16", "81/8", false);
+    byKeys("not at the start", "65/0", "81/8 65/0", false);
+    byKeys("more keys than it has", "81/8 65/0 66/0", "81/8 65/0", false);
+    byKeys("no keys", "81/0", "", false);
 }
 
 void CombinationFilterTest::matches()
