@@ -457,14 +457,27 @@ void KeyConfigSet::clearFilter()
 void KeyConfigSet::setFilter(const CombinationFilter &filter)
 {
     m_filter = filter;
-    // As in build(): laid out once for the whole change, not once per editor shown.
-    containerLayout->setEnabled(false);
+    QList<KeyConfig *> changed;
     for (KeyConfig *editor : std::as_const(configs)) {
-        const bool hide = !m_filter.matches(editor->keys(), editor->replacement());
-        if (editor->isHidden() != hide)
-            editor->setHidden(hide);
+        if (editor->isHidden() == m_filter.matches(editor->keys(), editor->replacement()))
+            changed.append(editor);
+    }
+    if (changed.isEmpty()) {
+        updateFindCount();
+        return;
+    }
+    containerLayout->setEnabled(false); // as in build(): laid out once, not per editor
+    for (KeyConfig *editor : std::as_const(changed)) {
+        editor->setHidden(!editor->isHidden());
+        // Qt asks each widget it shows to repaint itself, and the next paint then takes
+        // each of those widgets through all its siblings: thousands of editors shown at
+        // once would take seconds. The list is repainted as a whole instead (below).
+        QCoreApplication::removePostedEvents(editor, QEvent::UpdateLater);
+        for (QWidget *child : editor->findChildren<QWidget *>())
+            QCoreApplication::removePostedEvents(child, QEvent::UpdateLater);
     }
     containerLayout->setEnabled(true);
+    container->update();
     updateFindCount();
 }
 
