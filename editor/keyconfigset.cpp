@@ -195,7 +195,7 @@ void KeyConfigSet::insert(qsizetype index, KeyConfig *editor)
     for (qsizetype i = index; i < configs.size(); ++i)
         configs.at(i)->setNumber(int(i + 1));
     updateTwins(editor);
-    if (!m_filter.matches(editor->keys(), editor->replacement()))
+    if (m_filter.isActive() && !m_filter.matches(editor->keys(), editor->replacement()))
         editor->hide(); // left out by the find row
     else if (!m_showWithList)
         editor->show();

@@ -24,8 +24,9 @@ QT_END_NAMESPACE
 class InputButton;
 
 // The content of the Physical Keyboard tab: a scrolling stack of key combination
-// editors with an "Add Key Combination" button below it. It creates and deletes the
-// editors and joins their parts into the whole key mapping document.
+// editors with an "Add Key Combination" button below it and a find row above it. It
+// creates and deletes the editors and joins their parts into the whole key mapping
+// document.
 class KeyConfigSet : public QWidget
 {
     Q_OBJECT
