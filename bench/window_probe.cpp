@@ -3,6 +3,7 @@
 // file and the settings are left as they were for the next run.
 #include "firstpaint.h"
 
+#include "app/configwidget.h"
 #include "app/settingseditor.h"
 #include "platform/qpeapplication.h"
 

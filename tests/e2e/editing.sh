@@ -237,12 +237,8 @@ find | find-de)
     two=$'\t<key-config>\n\t\t<key keycode="81" state="8"/>\n\t\t<key keycode="65" state="0"/>\n\t\t<replacement text="two"/>\n\t</key-config>\n'
     three=$'\t<key-config>\n\t\t<key keycode="81" state="8"/>\n\t\t<key keycode="87" state="0"/>\n\t\t<replacement text="three"/>\n\t</key-config>\n'
     printf '<hardware-keyboard>\n%s%s%s</hardware-keyboard>' "$one" "$two" "$three" >"$E2E_KEYMAP"
-    language=()
-    count_area=$FIND_COUNT_AREA
-    if [[ $case == find-de ]]; then
-        language=(LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8)
-        count_area=$FIND_COUNT_AREA_DE
-    fi
+    language=() count_area=$FIND_COUNT_AREA
+    [[ $case == find-de ]] && language=(LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8) count_area=$FIND_COUNT_AREA_DE
     start_on_keyboard_tab "${language[@]}"
     # What each combination looks like in its place, an empty place, and the row without
     # a count; later states are told apart by comparing with these.
