@@ -75,7 +75,8 @@ package: SETS = run package
 package: program
 	@./packaging/check-package.sh $(BUILD)
 
-# docs/screenshot-general.png and docs/screenshot-keyboard.png, taken on a private X server.
+# docs/screenshot-general.png, screenshot-keyboard.png and screenshot-find.png, taken on a
+# private X server.
 screenshot: SETS = run screenshot
 screenshot: program
 	./scripts/screenshot.sh ./$(BUILD)/tavorin-settings docs

@@ -2,6 +2,8 @@
 // from KeyConfigSet::xml(), its bytes from KeyMapFormat::encode(), and the atomic
 // replacement of the file by KeyMapFile::write(). The growth between the sizes shows
 // whether the cost is linear in the number of combinations.
+#include "benchutil.h"
+
 #include "editor/keyconfigset.h"
 #include "mapping/keymapfile.h"
 #include "mapping/keymapformat.h"
@@ -16,26 +18,6 @@
 #include <vector>
 
 namespace {
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-QList<XmlParser::KeyConfig> model(int combinations)
-{
-    QList<XmlParser::KeyConfig> list;
-    for (int i = 0; i < combinations; ++i) {
-        XmlParser::KeyConfig config;
-        config.addKey(XmlParser::Key(0x41 + i % 26, i % 2 ? 0x08 : 0));
-        config.addKey(XmlParser::Key(0x30 + i % 10, 0));
-        config.setReplacement(QStringLiteral("text %1 & \u00e9").arg(i));
-        list.append(config);
-    }
-    return list;
-}
 
 struct Row
 {
@@ -59,7 +41,7 @@ int main(int argc, char **argv)
 
     std::vector<Row> rows;
     for (int combinations : { 100, 1000, 5000 }) {
-        KeyConfigSet set(model(combinations));
+        KeyConfigSet set(benchCombinations(combinations));
         std::vector<double> xmlMs, writeMs, totalMs;
         qsizetype bytes = 0;
         QElapsedTimer timer;

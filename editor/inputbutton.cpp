@@ -5,51 +5,6 @@
 #include <QEvent>
 #include <QKeyEvent>
 
-namespace {
-
-// The key label table. Returns a null string for a key without an entry; sets
-// *replacing for the entries whose label stands alone, without a "Sh+" prefix.
-QString keyLabel(int key, int state, bool *replacing)
-{
-    *replacing = true;
-    switch (key) {
-    case 0x22:
-        return QStringLiteral("\"");
-    case 0x29: // only shift counts here, not control
-        return (state & KeyCodes::ShiftBit) ? QStringLiteral("Fn+Sh+,") : QStringLiteral(")");
-    case 0x3b:
-        return QStringLiteral(";");
-    case 0x3f:
-        return QStringLiteral("?");
-    case 0x60:
-        return QStringLiteral("Fn+Sh+space");
-    case 0x7b:
-        return QStringLiteral("Shift + Delete");
-    }
-
-    *replacing = false;
-    switch (key) {
-    case 0x20:
-        return QStringLiteral("space");
-    case 0x1003:
-        return QStringLiteral("backspace");
-    case 0x1004:
-        return QStringLiteral("return");
-    case 0x1007:
-        return QStringLiteral("delete");
-    }
-    if (key >= 'A' && key <= 'Z')
-        return QString(QChar(key - 'A' + 'a'));
-    if (key >= '0' && key <= '9')
-        return QString(QChar(key));
-    static const QString punctuation = QStringLiteral("!#$%&'(*+,-./:<=>@_~");
-    if (key > 0x20 && key < 0x7f && punctuation.contains(QChar(key)))
-        return QString(QChar(key));
-    return QString();
-}
-
-} // namespace
-
 InputButton::InputButton(QWidget *parent, const char *name)
     : QPushButton(tr("Select Key"), parent)
 {
@@ -77,15 +32,10 @@ InputButton::InputButton(int key, int state, QWidget *parent, const char *name)
 
 void InputButton::setText(int key, int state)
 {
-    bool replacing = false;
-    const QString text = keyLabel(key, state, &replacing);
-    if (text.isNull())
+    QString label = KeyCodes::label(key, state);
+    if (label.isNull())
         return;
 
-    QString label;
-    if (!replacing && (state & (KeyCodes::ControlBit | KeyCodes::ShiftBit)))
-        label = QStringLiteral("Sh+");
-    label += text;
     // A single '&' would be taken for a mnemonic marker and vanish from the label (and
     // from the accessible name); doubled, it shows as itself.
     label.replace(QLatin1Char('&'), QLatin1String("&&"));
@@ -143,7 +93,11 @@ void InputButton::keyPressEvent(QKeyEvent *event)
     // Not passed on to QPushButton: no key clicks the button (space and return
     // included), and no key press travels on to the parent widgets.
     const int key = KeyCodes::keyFromQt(event->key());
-    if (key != KeyCodes::NoKey)
-        setText(key, KeyCodes::stateFromQt(event->modifiers()));
+    const int state = KeyCodes::stateFromQt(event->modifiers());
+    if (key != KeyCodes::NoKey && !KeyCodes::label(key, state).isNull()) {
+        if (!m_keepsLabel)
+            setText(key, state);
+        Q_EMIT keyPressed(key, state);
+    }
     event->accept();
 }

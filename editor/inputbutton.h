@@ -38,9 +38,15 @@ public:
     // accessible description. The accessible name stays the visible label.
     void setPosition(const QString &position);
 
+    // For a button that takes keys for something else (the list's "Press Keys"): it
+    // keeps its own label and key, and only reports each key pressed (keyPressed).
+    void setKeepsLabel(bool keeps) { m_keepsLabel = keeps; }
+
 Q_SIGNALS:
     // A key press (or setText) gave the button a key.
     void keyChanged();
+    // A key with a label was pressed while the button had the focus.
+    void keyPressed(int key, int state);
 
 protected Q_SLOTS:
     void takeFocus();
@@ -55,6 +61,7 @@ private:
     int keyState = 0;
 
     bool m_holdsUnlabelledKey = false;
+    bool m_keepsLabel = false;
     QString m_position;
 
     void updateDescription();

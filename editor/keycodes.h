@@ -1,6 +1,7 @@
 #ifndef KEYCODES_H
 #define KEYCODES_H
 
+#include <QString>
 #include <Qt>
 
 // Key presses arrive in Qt 6's numbering, but the key label table and the key mapping
@@ -30,6 +31,10 @@ int keyFromQt(int qtKey);
 // 0x20, 0x40 and 0x4000: they never change a label, but a combination typed with Alt
 // must not be stored as the same keys typed without it. Qt's group switch is dropped.
 int stateFromQt(Qt::KeyboardModifiers modifiers);
+
+// The label a capture button shows for a key ("q", "Sh+q", "Fn+Sh+,"), by the key label
+// table; a null string for a key without an entry, which no button takes.
+QString label(int key, int state);
 
 } // namespace KeyCodes
 

@@ -1,5 +1,6 @@
 #include "editor/keyconfigset.h"
 
+#include "editor/inputbutton.h"
 #include "editor/keyconfig.h"
 #include "mapping/keymapfile.h"
 #include "mapping/keymapformat.h"
@@ -39,6 +40,7 @@ constexpr qsizetype laterBatch = 25;
 
 constexpr int undoTimeoutMs = 10000;
 const QKeyCombination undoKey(Qt::ControlModifier, Qt::Key_Z);
+const QKeyCombination findKey(Qt::ControlModifier, Qt::Key_F);
 
 // The keys of a combination that would be written, as a key of KeyConfigSet::m_sameKeys;
 // a null string for one that would not be written.
@@ -134,12 +136,7 @@ void KeyConfigSet::setup()
     connect(addButton, &QPushButton::clicked, this, qOverload<>(&KeyConfigSet::add));
 
     setupUndo(column);
-
-    m_findRow = new QHBoxLayout;
-    m_findRow->setContentsMargins(0, 0, 0, 6);
-    m_findRow->setSpacing(6);
-    m_findRow->addStretch(1);
-    column->insertLayout(0, m_findRow); // above the undo bar
+    setupFind(column);
     setupSharing();
 }
 
@@ -175,8 +172,19 @@ void KeyConfigSet::setupUndo(QVBoxLayout *column)
 void KeyConfigSet::add()
 {
     dropUndo();
+    const bool wasFiltered = m_filter.isActive();
+    clearFilter(); // else the new combination could be hidden at once
     build(m_unbuilt.size()); // a new combination goes below every one read from the file
-    add(new KeyConfig(container));
+    auto *editor = new KeyConfig(container);
+    add(editor);
+    if (wasFiltered) {
+        // The list was just short; where the new one lies is known only once it is laid
+        // out again, and the scroll area has taken the new height.
+        containerLayout->activate();
+        QEvent layoutRequest(QEvent::LayoutRequest);
+        QCoreApplication::sendEvent(scrollView, &layoutRequest);
+        scrollView->ensureWidgetVisible(editor);
+    }
 }
 
 void KeyConfigSet::add(const QString &replacement, const QList<XmlParser::Key> &keys)
@@ -200,7 +208,9 @@ void KeyConfigSet::insert(qsizetype index, KeyConfig *editor)
     for (qsizetype i = index; i < configs.size(); ++i)
         configs.at(i)->setNumber(int(i + 1));
     updateTwins(editor);
-    if (!m_showWithList)
+    if (m_filter.isActive() && !m_filter.matches(editor->keys(), editor->replacement()))
+        editor->hide(); // left out by the find row
+    else if (!m_showWithList)
         editor->show();
     // One repaint covers every insertion made before the event loop runs again, so a
     // list built from n combinations queues one call, not n: n queued calls cost a
@@ -235,6 +245,7 @@ void KeyConfigSet::del(KeyConfig *editor)
     containerLayout->removeWidget(editor);
     editor->hide();
     editor->deleteLater();
+    updateFindCount();
 }
 
 void KeyConfigSet::forceRepaint()
@@ -356,6 +367,8 @@ void KeyConfigSet::undoDelete()
         return;
     KeyConfig *editor = KeyConfig::fromContent(m_deleted, container);
     insert(qMin(m_deletedAt, configs.size()), editor);
+    editor->show(); // it was shown when deleted, whatever the find row holds now
+    updateFindCount();
     showAllTwins();
     dropUndo(editor->deleteButton());
 }
@@ -488,6 +501,8 @@ qsizetype KeyConfigSet::importFiles(const QStringList &paths)
         return 0;
 
     dropUndo();
+    // What was brought in is shown, as a new combination is.
+    clearFilter();
     // As deferred editors, which make their widgets only once they are seen, and all in
     // one pass: in the list on screen, each batch from the event loop would lay out the
     // whole list again.
@@ -518,6 +533,7 @@ void KeyConfigSet::undoImport()
         editor->deleteLater();
     }
     showAllTwins();
+    updateFindCount();
     // Not left to the next widget in the chain, which may be a capture button.
     if (focusRemoved)
         m_importButton->setFocus();
@@ -537,4 +553,122 @@ void KeyConfigSet::tell(const QString &text)
     box->setTextFormat(Qt::PlainText); // file names are not markup
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
+}
+
+// The find row above the undo bar. Its field and "Press Keys" come after the rest of the
+// page in the tab order, so that Tab leads from them into the list.
+void KeyConfigSet::setupFind(QVBoxLayout *column)
+{
+    m_findRow = new QHBoxLayout;
+    m_findRow->setContentsMargins(0, 0, 0, 6);
+    m_findRow->setSpacing(6);
+    column->insertLayout(0, m_findRow);
+
+    m_findEdit = new QLineEdit(this);
+    m_findEdit->setAccessibleName(tr("Find"));
+    m_findRow->addWidget(m_findEdit, 1);
+    m_findCount = new QLabel(this);
+    m_findCount->setTextFormat(Qt::PlainText);
+    m_findCount->hide();
+    m_findRow->addWidget(m_findCount);
+    // Takes keys exactly as a capture button does, but keeps its label.
+    m_pressKeysButton = new InputButton(this);
+    m_pressKeysButton->QPushButton::setText(tr("Press Keys"));
+    m_pressKeysButton->setKeepsLabel(true);
+    m_pressKeysButton->setCheckable(true);
+    m_findRow->addWidget(m_pressKeysButton);
+    endKeyFilter(); // the field's placeholder
+
+    connect(m_findEdit, &QLineEdit::textEdited, this, [this](const QString &text) {
+        endKeyFilter();
+        setFilter(CombinationFilter::byText(text));
+    });
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), m_findEdit);
+    escape->setContext(Qt::WidgetShortcut);
+    connect(escape, &QShortcut::activated, this, &KeyConfigSet::clearFilter);
+    // Only while the page is shown; a focused capture button takes Ctrl+F as a key.
+    auto *find = new QShortcut(QKeySequence(findKey), this);
+    find->setContext(Qt::WindowShortcut);
+    connect(find, &QShortcut::activated, this, [this] {
+        m_findEdit->setFocus(Qt::ShortcutFocusReason);
+        m_findEdit->selectAll();
+    });
+
+    connect(m_pressKeysButton, &QPushButton::clicked, this, &KeyConfigSet::startKeyFilter);
+    connect(m_pressKeysButton, &InputButton::keyPressed, this, [this](int key, int state) {
+        if (!m_pressKeysButton->isChecked()) // reached with Tab rather than clicked
+            startKeyFilter();
+        m_pressedKeys.append(XmlParser::Key(key, state));
+        // The empty field shows the keys pressed so far.
+        m_findEdit->setPlaceholderText(CombinationFilter::labels(m_pressedKeys));
+        setFilter(CombinationFilter::byKeys(m_pressedKeys));
+    });
+}
+
+void KeyConfigSet::startKeyFilter()
+{
+    clearFilter();
+    m_pressKeysButton->setChecked(true);
+}
+
+void KeyConfigSet::endKeyFilter()
+{
+    m_pressedKeys.clear();
+    m_pressKeysButton->setChecked(false);
+    m_findEdit->setPlaceholderText(tr("Find by text or keys"));
+}
+
+void KeyConfigSet::clearFilter()
+{
+    m_findEdit->clear();
+    endKeyFilter();
+    setFilter(CombinationFilter());
+}
+
+// Hides the editors the filter leaves out and shows the others. An editor that has not
+// made its widgets yet is matched from what it holds and makes them only once shown in view.
+void KeyConfigSet::setFilter(const CombinationFilter &filter)
+{
+    m_filter = filter;
+    QList<KeyConfig *> changed;
+    for (KeyConfig *editor : std::as_const(configs)) {
+        if (editor->isHidden() == m_filter.matches(editor->keys(), editor->replacement()))
+            changed.append(editor);
+    }
+    if (changed.isEmpty()) {
+        updateFindCount();
+        return;
+    }
+    containerLayout->setEnabled(false); // as in build(): laid out once, not per editor
+    for (KeyConfig *editor : std::as_const(changed)) {
+        editor->setHidden(!editor->isHidden());
+        // Qt asks each widget it shows to repaint itself, and the next paint then takes
+        // each of those widgets through all its siblings: thousands of editors shown at
+        // once would take seconds. The list is repainted as a whole instead (below).
+        QCoreApplication::removePostedEvents(editor, QEvent::UpdateLater);
+        for (QWidget *child : editor->findChildren<QWidget *>())
+            QCoreApplication::removePostedEvents(child, QEvent::UpdateLater);
+    }
+    containerLayout->setEnabled(true);
+    container->update();
+    updateFindCount();
+}
+
+// Counted in the whole list: the editors shown, and the combinations not built yet that
+// match (they are shown as they are built).
+void KeyConfigSet::updateFindCount()
+{
+    m_findCount->setVisible(m_filter.isActive());
+    if (!m_filter.isActive())
+        return;
+    qsizetype shown = 0;
+    for (const KeyConfig *editor : std::as_const(configs)) {
+        if (!editor->isHidden())
+            ++shown;
+    }
+    for (const XmlParser::KeyConfig &config : std::as_const(m_unbuilt)) {
+        if (m_filter.matches(config.items(), config.replacement()))
+            ++shown;
+    }
+    m_findCount->setText(tr("%1 of %2").arg(shown).arg(configs.size() + m_unbuilt.size()));
 }

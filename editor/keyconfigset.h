@@ -1,6 +1,7 @@
 #ifndef KEYCONFIGSET_H
 #define KEYCONFIGSET_H
 
+#include "editor/combinationfilter.h"
 #include "editor/keyconfig.h"
 #include "mapping/xmlparser.h"
 
@@ -12,6 +13,7 @@ QT_BEGIN_NAMESPACE
 class QFrame;
 class QHBoxLayout;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QScrollArea;
 class QShortcut;
@@ -19,9 +21,12 @@ class QTimer;
 class QVBoxLayout;
 QT_END_NAMESPACE
 
+class InputButton;
+
 // The content of the Physical Keyboard tab: a scrolling stack of key combination
-// editors with an "Add Key Combination" button below it. It creates and deletes the
-// editors and joins their parts into the whole key mapping document.
+// editors with an "Add Key Combination" button below it and a find row above it. It
+// creates and deletes the editors and joins their parts into the whole key mapping
+// document.
 class KeyConfigSet : public QWidget
 {
     Q_OBJECT
@@ -111,8 +116,23 @@ private:
     void showUndoBar(const QString &text);
     void dropUndo(QWidget *focusAfter = nullptr);
 
-    // The row above the undo bar; "Import…" and "Export…" at its right end.
+    // The find row at the top: the find field, the count of what is shown and "Press Keys".
+    // Other controls of the list are appended to m_findRow.
+    void setupFind(QVBoxLayout *column);
     QHBoxLayout *m_findRow = nullptr;
+    QLineEdit *m_findEdit = nullptr;
+    QLabel *m_findCount = nullptr; // "%1 of %2", only while a filter is in force
+    InputButton *m_pressKeysButton = nullptr; // checked while it takes keys for the filter
+    QList<XmlParser::Key> m_pressedKeys;
+    // Editors it leaves out are hidden; combinations not built yet are matched from their data.
+    CombinationFilter m_filter;
+    void setFilter(const CombinationFilter &filter);
+    void startKeyFilter();
+    void endKeyFilter();
+    void clearFilter();
+    void updateFindCount();
+
+    // "Import…" and "Export…" at the right end of the find row.
     void setupSharing();
     QPushButton *m_importButton = nullptr;
     QPushButton *m_exportButton = nullptr;

@@ -2,11 +2,12 @@
 # Takes the README's pictures of both tabs: starts the program on a private X server
 # (800x600, openbox as window manager) with fresh settings and a sample key mapping
 # file, captures the General tab, switches to the Physical Keyboard tab with Ctrl+Tab,
-# captures it, and closes the window as a user would. Nothing of the user's own
+# captures it, finds "sh+" there (Ctrl+F), captures that, and closes the window as a user
+# would. Nothing of the user's own
 # settings or display is touched.
 #
 # Usage: [SCREENSHOT_LANG=<locale>] [SCREENSHOT_SIZE=<w>x<h>] screenshot.sh <program> <output folder>
-# Writes <output folder>/screenshot-general.png and screenshot-keyboard.png.
+# Writes <output folder>/screenshot-general.png, screenshot-keyboard.png and screenshot-find.png.
 set -euo pipefail
 
 program=$(realpath "${1:?program}")
@@ -119,9 +120,17 @@ import -window "$window" "$out/screenshot-keyboard.png"
 cmp -s "$out/screenshot-general.png" "$out/screenshot-keyboard.png" \
     && fail "Ctrl+Tab did not change the tab: both pictures are the same"
 
+# The two combinations whose keys begin with a shifted key, "2 of 4".
+xdotool key --clearmodifiers ctrl+f
+xdotool type --delay 60 'sh+'
+sleep 1
+import -window "$window" "$out/screenshot-find.png"
+cmp -s "$out/screenshot-keyboard.png" "$out/screenshot-find.png" \
+    && fail "typing in the find field changed nothing"
+
 # Close as a user would; the program saves into the throw-away folders and ends.
 wmctrl -i -c "$window"
 app_ended() { ! kill -0 "$app" 2>/dev/null; }
 wait_for 10 app_ended || fail "the program did not end after the close"
 wait "$app" || fail "the program ended with status $?"
-echo "Wrote $out/screenshot-general.png and $out/screenshot-keyboard.png ($size)"
+echo "Wrote $out/screenshot-general.png, screenshot-keyboard.png and screenshot-find.png ($size)"

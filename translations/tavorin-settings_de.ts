@@ -140,6 +140,22 @@
             <numerusform>%n Kombinationen importiert.</numerusform>
         </translation>
     </message>
+    <message>
+        <source>Find</source>
+        <translation>Suchen</translation>
+    </message>
+    <message>
+        <source>Press Keys</source>
+        <translation>Tasten drücken</translation>
+    </message>
+    <message>
+        <source>Find by text or keys</source>
+        <translation>Nach Text oder Tasten suchen</translation>
+    </message>
+    <message>
+        <source>%1 of %2</source>
+        <translation>%1 von %2</translation>
+    </message>
 </context>
 <context>
     <name>QTabWidget</name>

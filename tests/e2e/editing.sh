@@ -16,8 +16,12 @@
 #   share        a set brought in and handed on: a file named on the command line, one
 #                handed over by a second start, one chosen in "Import…"; "Export…"
 #                writes what the close then saves, and nothing is saved before the close
+#   find, find-de  the find row: a text typed after Ctrl+F, Escape, key labels, keys
+#                pressed after "Press Keys" (twice), "Add Key Combination" while
+#                filtered; Ctrl+F in a capture button is a key; a close while filtered
+#                saves every combination
 #
-# Usage: editing.sh first-start|root-only|cut-short|not-utf8|undo|undo-de|share
+# Usage: editing.sh first-start|root-only|cut-short|not-utf8|undo|undo-de|find|find-de|share
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 case=${1:?which case}
 e2e_begin
@@ -49,6 +53,12 @@ FIRST_HINT_AREA=300x14+15+132 # below the first replacement row, while it shows 
 IMPORT_BUTTON=(889 42)
 EXPORT_BUTTON=(975 42)
 TOP_OF_PAGE_AREA=994x24+15+64
+FIND_EDIT=(300 42)
+PRESS_KEYS=(790 42) # inside the button in both languages
+THIRD_COMBINATION_AREA=994x95+15+262
+FOURTH_COMBINATION_AREA=994x95+15+361
+FIND_COUNT_AREA=28x14+724+36    # "%1 of %2", clear of the find field's frame
+FIND_COUNT_AREA_DE=40x14+667+36 # "%1 von %2"
 
 # What an area of the window shows: FORMAT %k the number of colours (1 when the area
 # is empty), %# a signature of its pixels.
@@ -278,6 +288,81 @@ share)
     } >"$W/expected.xml"
     e2e_expect_file "$E2E_KEYMAP" "$W/expected.xml"
     e2e_expect_file "$W/exported.xml" "$W/expected.xml"
+    ;;
+find | find-de)
+    mkdir -p "$E2E_DATA_DIR"
+    one=$'\t<key-config>\n\t\t<key keycode="81" state="0"/>\n\t\t<replacement text="one"/>\n\t</key-config>\n'
+    two=$'\t<key-config>\n\t\t<key keycode="81" state="8"/>\n\t\t<key keycode="65" state="0"/>\n\t\t<replacement text="two"/>\n\t</key-config>\n'
+    three=$'\t<key-config>\n\t\t<key keycode="81" state="8"/>\n\t\t<key keycode="87" state="0"/>\n\t\t<replacement text="three"/>\n\t</key-config>\n'
+    printf '<hardware-keyboard>\n%s%s%s</hardware-keyboard>' "$one" "$two" "$three" >"$E2E_KEYMAP"
+    language=() count_area=$FIND_COUNT_AREA
+    [[ $case == find-de ]] && language=(LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8) count_area=$FIND_COUNT_AREA_DE
+    start_on_keyboard_tab "${language[@]}"
+    # What each combination looks like in its place, an empty place, and the row without
+    # a count; later states are told apart by comparing with these.
+    shown_one=$(area_info "$FIRST_COMBINATION_AREA" '%#')
+    shown_two=$(area_info "$SECOND_COMBINATION_AREA" '%#')
+    shown_three=$(area_info "$THIRD_COMBINATION_AREA" '%#')
+    nothing=$(area_info "$FOURTH_COMBINATION_AREA" '%#')
+    no_count=$(area_info "$count_area" '%#')
+    list_shows() # FIRST SECOND: the first two places show these
+    {
+        [[ $(area_info "$FIRST_COMBINATION_AREA" '%#') == "$1" \
+            && $(area_info "$SECOND_COMBINATION_AREA" '%#') == "$2" ]]
+    }
+    expect_list() # FIRST SECOND COUNT
+    {
+        e2e_wait_until "the list to show $4" list_shows "$1" "$2"
+        [[ $(area_info "$count_area" '%#') == "$3" ]] || e2e_fail "the count is wrong for $4"
+    }
+
+    # GIVEN three combinations WHEN Ctrl+F and a text in capitals with blanks around it
+    # THEN only the third is shown, counted "1 of 3".
+    e2e_key ctrl+f
+    e2e_type ' THREE '
+    e2e_wait_until "the list to show three alone" list_shows "$shown_three" "$nothing"
+    one_of_three=$(area_info "$count_area" '%#')
+    [[ $one_of_three != "$no_count" ]] || e2e_fail "no count while filtered"
+    # WHEN Escape THEN every combination again, without a count.
+    e2e_key Escape
+    expect_list "$shown_one" "$shown_two" "$no_count" "all after Escape"
+    # WHEN key labels are typed THEN the two with Sh+q, "2 of 3".
+    e2e_type 'sh+q'
+    e2e_wait_until "the list to show two and three" list_shows "$shown_two" "$shown_three"
+    two_of_three=$(area_info "$count_area" '%#')
+    [[ $two_of_three != "$no_count" && $two_of_three != "$one_of_three" ]] \
+        || e2e_fail "the count does not change with what is shown"
+    # WHEN "Press Keys" and Shift+Q THEN the same two; W narrows them to the third.
+    e2e_click "${PRESS_KEYS[@]}"
+    e2e_key shift+q
+    expect_list "$shown_two" "$shown_three" "$two_of_three" "two and three by keys"
+    e2e_key w
+    expect_list "$shown_three" "$nothing" "$one_of_three" "three by keys"
+    # WHEN "Press Keys" again and Q THEN a new key filter: the first alone.
+    e2e_click "${PRESS_KEYS[@]}"
+    e2e_key q
+    expect_list "$shown_one" "$nothing" "$one_of_three" "one by keys"
+    # WHEN a text is typed THEN the key filter ends: "t" is in "two" and "three".
+    e2e_click "${FIND_EDIT[@]}"
+    e2e_type t
+    expect_list "$shown_two" "$shown_three" "$two_of_three" "two and three by text"
+    # WHEN "Add Key Combination" THEN the filter is cleared and the new one is last.
+    e2e_click "${ADD_COMBINATION[@]}"
+    expect_list "$shown_one" "$shown_two" "$no_count" "all after an add"
+    e2e_wait_until "the added combination to be drawn" \
+        eval '(($(area_info "$FOURTH_COMBINATION_AREA" %k) > 1))'
+    # WHEN Ctrl+F in a focused capture button THEN it is that button's key.
+    e2e_click "${FIRST_SELECT_KEY_ALONE[@]}"
+    e2e_key ctrl+f
+    # WHEN the window is closed while only the first is shown THEN all are saved.
+    e2e_click "${FIND_EDIT[@]}"
+    e2e_type one
+    e2e_wait_until "the list to show one alone" eval \
+        '[[ $(area_info "$SECOND_COMBINATION_AREA" %#) == "$nothing" ]]'
+    close_and_expect_clean_end
+    printf '<hardware-keyboard>\n%s%s%s</hardware-keyboard>' "${one/81\" state=\"0/70\" state=\"16}" \
+        "$two" "$three" >"$W/expected.xml"
+    e2e_expect_file "$E2E_KEYMAP" "$W/expected.xml"
     ;;
 *) e2e_fail "unknown case $case" ;;
 esac

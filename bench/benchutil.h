@@ -1,0 +1,52 @@
+#ifndef BENCHUTIL_H
+#define BENCHUTIL_H
+
+#include "mapping/xmlparser.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QList>
+#include <QString>
+
+#include <algorithm>
+#include <vector>
+
+// What several benchmarks share: the median of their runs, a list of combinations as a
+// long key mapping file would give them, and this process's peak memory.
+
+inline double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// Combination i: a letter (with shift on every other one) and a digit, and the text
+// "text i & é", which needs escaping and is not ASCII.
+inline QList<XmlParser::KeyConfig> benchCombinations(int count)
+{
+    QList<XmlParser::KeyConfig> list;
+    for (int i = 0; i < count; ++i) {
+        XmlParser::KeyConfig config;
+        config.addKey(XmlParser::Key(0x41 + i % 26, i % 2 ? 0x08 : 0));
+        config.addKey(XmlParser::Key(0x30 + i % 10, 0));
+        config.setReplacement(QStringLiteral("text %1 & \u00e9").arg(i));
+        list.append(config);
+    }
+    return list;
+}
+
+// The peak resident set (VmHWM) in kB, or -1.
+inline long long peakKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+#endif // BENCHUTIL_H
