@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <limits>
@@ -112,6 +113,10 @@ ConfigWidget::ConfigWidget(QWidget *parent, const char *name)
     m_keyboardLayout = new QVBoxLayout(keyboard);
     m_keyboardLayout->setContentsMargins(6, 6, 6, 6);
     m_keyboardLayout->setSpacing(6);
+    connect(this, &QTabWidget::currentChanged, this, [this, keyboard](int index) {
+        if (widget(index) == keyboard)
+            keyConfigSet.get();
+    });
 
     Config config(QStringLiteral("Tavorin"), Config::User);
     config.setGroup(QStringLiteral("Tavorin"));
@@ -129,9 +134,10 @@ void ConfigWidget::switchInputMethodOn()
         sendToInputMethod("enable()");
 }
 
+// Reads the file now, so that one with an unknown element ends the program before the
+// window is shown; the list is made from what was read when first used.
 void ConfigWidget::loadKeyMappings()
 {
-    QWidget *page = m_keyboardLayout->parentWidget();
     const QString path = keyMappingPath();
     XmlParser parser;
     parser.setLimits(KeyMapFile::maxFileSize, KeyMapFile::maxCombinations);
@@ -141,14 +147,17 @@ void ConfigWidget::loadKeyMappings()
         // Neither loaded nor replaced; the General tab and the messages work as usual.
         qCWarning(lcApp, "%s is too large to edit here (%s); it is left as it is", qPrintable(path),
                   qPrintable(parser.errorString()));
-        m_keyboardLayout->addWidget(new QLabel(
-            QTabWidget::tr("The key mapping file is too large to edit here and is left as it is."),
-            page));
-        m_keyboardLayout->addStretch(1);
+        keyConfigSet.setMaker([this]() -> KeyConfigSet * {
+            m_keyboardLayout->addWidget(new QLabel(
+                QTabWidget::tr(
+                    "The key mapping file is too large to edit here and is left as it is."),
+                m_keyboardLayout->parentWidget()));
+            m_keyboardLayout->addStretch(1);
+            return nullptr;
+        });
         return;
     }
     if (keyboard) {
-        keyConfigSet = new KeyConfigSet(keyboard->items(), page);
         if (parser.fileStatus() == KeyMapFile::Status::NotRegular) {
             // Never opened; the save step will not replace it either.
             qCWarning(lcApp, "%s is neither read nor replaced (%s)", qPrintable(path),
@@ -158,10 +167,22 @@ void ConfigWidget::loadKeyMappings()
             qCWarning(lcApp, "%s could not be read to its end (%s); showing what was read",
                       qPrintable(path), qPrintable(parser.errorString()));
         }
-    } else {
-        keyConfigSet = new KeyConfigSet(page);
     }
-    m_keyboardLayout->addWidget(keyConfigSet);
+    // Without a file, the list starts with one empty combination.
+    keyConfigSet.setMaker([this, read = bool(keyboard),
+                           items = keyboard ? keyboard->items() : QList<XmlParser::KeyConfig>()] {
+        QWidget *page = m_keyboardLayout->parentWidget();
+        auto *list = read ? new KeyConfigSet(items, page) : new KeyConfigSet(page);
+        m_keyboardLayout->addWidget(list);
+        return list;
+    });
+}
+
+bool ConfigWidget::event(QEvent *event)
+{
+    if (event->type() == QEvent::Paint && !keyConfigSet.isMade())
+        QTimer::singleShot(0, this, [this] { keyConfigSet.get(); });
+    return QTabWidget::event(event);
 }
 
 void ConfigWidget::saveKeyMappings()
