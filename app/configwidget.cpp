@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <future>
 #include <limits>
 #include <utility>
 
@@ -42,6 +43,29 @@ void sendToInputMethod(const char *message)
 // constructor (an unknown element in the key mapping file), before any window exists.
 bool inputMethodOff = false;
 
+// Reads the key mapping file on another thread than the window's. An unknown element only
+// stops the reading there; endIfUnknownTag() then ends the program from the window's
+// thread, where reading there would have ended it.
+class KeyMappingReader : public XmlParser
+{
+public:
+    void endIfUnknownTag()
+    {
+        if (!m_unknownTag.isNull())
+            XmlParser::unknownTag(m_unknownTag);
+    }
+
+protected:
+    void unknownTag(const QString &qName) override
+    {
+        m_unknownTag = qName;
+        stop();
+    }
+
+private:
+    QString m_unknownTag;
+};
+
 // A row inside a column: no border of its own, the given gap between its items.
 QHBoxLayout *addRow(QVBoxLayout *column, int spacing)
 {
@@ -65,6 +89,15 @@ ConfigWidget::ConfigWidget(QWidget *parent, const char *name)
     // before any page is built.
     sendToInputMethod("disable()");
     inputMethodOff = true;
+
+    // The key mapping file is read on a thread of its own (where one can be started) while
+    // the pages are built, which in a program's first window takes longer than reading
+    // 1,000 combinations: a long file then delays the window little more than none.
+    const QString path = keyMappingPath();
+    KeyMappingReader parser;
+    parser.setLimits(KeyMapFile::maxFileSize, KeyMapFile::maxCombinations);
+    std::future<std::unique_ptr<XmlParser::Keyboard>> reading =
+        std::async([&parser, &path] { return parser.parse(path); });
 
     auto *general = new QWidget(this);
     addTab(general, QTabWidget::tr("General"));
@@ -125,7 +158,9 @@ ConfigWidget::ConfigWidget(QWidget *parent, const char *name)
     fontSizeBox->setValue(config.readNumEntry(QStringLiteral("fontSize"), 12));
     delayBox->setValue(config.readNumEntry(QStringLiteral("delay"), 1000));
 
-    loadKeyMappings();
+    const std::unique_ptr<XmlParser::Keyboard> read = reading.get();
+    parser.endIfUnknownTag(); // before the window is shown
+    loadKeyMappings(path, parser, read.get());
 }
 
 void ConfigWidget::switchInputMethodOn()
@@ -134,14 +169,10 @@ void ConfigWidget::switchInputMethodOn()
         sendToInputMethod("enable()");
 }
 
-// Reads the file now, so that one with an unknown element ends the program before the
-// window is shown; the list is made from what was read when first used.
-void ConfigWidget::loadKeyMappings()
+// Takes what was read (no keyboard: no file); the list is made from it when first used.
+void ConfigWidget::loadKeyMappings(const QString &path, const XmlParser &parser,
+                                   const XmlParser::Keyboard *keyboard)
 {
-    const QString path = keyMappingPath();
-    XmlParser parser;
-    parser.setLimits(KeyMapFile::maxFileSize, KeyMapFile::maxCombinations);
-    const std::unique_ptr<XmlParser::Keyboard> keyboard = parser.parse(path);
     m_loadedFingerprint = parser.fingerprint();
     if (parser.fileStatus() == KeyMapFile::Status::TooLarge) {
         // Neither loaded nor replaced; the General tab and the messages work as usual.

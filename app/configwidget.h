@@ -1,6 +1,8 @@
 #ifndef CONFIGWIDGET_H
 #define CONFIGWIDGET_H
 
+#include "mapping/xmlparser.h"
+
 #include <QTabWidget>
 
 #include <functional>
@@ -58,7 +60,8 @@ private:
         T *m_object = nullptr;
     };
 
-    void loadKeyMappings();
+    void loadKeyMappings(const QString &path, const XmlParser &parser,
+                         const XmlParser::Keyboard *keyboard);
     void saveKeyMappings();
 
     QLineEdit *symbolsEdit = nullptr;
