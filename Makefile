@@ -63,9 +63,9 @@ test-asan: deps
 # Time to window and peak memory next to a bare Qt program (on a private Xvfb and
 # session bus), the reader next to a bare XML pass, the save's growth, and the list at
 # 50,000 combinations (docs/performance.md). Its own optimised build; BENCH_ROUNDS runs of
-# each program (at least 10). The window and the list are measured side by side with the
-# build of BENCH_BASELINE (by default the one before the window was shown before the
-# combinations were built); BENCH_BASELINE= measures this build alone.
+# each program (at least 10). The window and the list are measured beside the build of
+# BENCH_BASELINE, by default the last one that built the combinations before showing the
+# window; BENCH_BASELINE= measures this build alone.
 BENCH_BUILD    ?= build-bench
 BENCH_ROUNDS   ?= 15
 BENCH_BASELINE ?= 9c1ce45
