@@ -200,10 +200,10 @@ void ConfigWidget::loadKeyMappings(const QString &path, const XmlParser &parser,
         }
     }
     // Without a file, the list starts with one empty combination.
-    keyConfigSet.setMaker([this, read = bool(keyboard),
+    keyConfigSet.setMaker([this, found = bool(keyboard),
                            items = keyboard ? keyboard->items() : QList<XmlParser::KeyConfig>()] {
         QWidget *page = m_keyboardLayout->parentWidget();
-        auto *list = read ? new KeyConfigSet(items, page) : new KeyConfigSet(page);
+        auto *list = found ? new KeyConfigSet(items, page) : new KeyConfigSet(page);
         m_keyboardLayout->addWidget(list);
         return list;
     });
@@ -211,6 +211,7 @@ void ConfigWidget::loadKeyMappings(const QString &path, const XmlParser &parser,
 
 bool ConfigWidget::event(QEvent *event)
 {
+    // The list is made once the window's first paint is done, not during it.
     if (event->type() == QEvent::Paint && !keyConfigSet.isMade())
         QTimer::singleShot(0, this, [this] { keyConfigSet.get(); });
     return QTabWidget::event(event);
