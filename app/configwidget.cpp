@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <limits>
@@ -112,6 +113,10 @@ ConfigWidget::ConfigWidget(QWidget *parent, const char *name)
     m_keyboardLayout = new QVBoxLayout(keyboard);
     m_keyboardLayout->setContentsMargins(6, 6, 6, 6);
     m_keyboardLayout->setSpacing(6);
+    connect(this, &QTabWidget::currentChanged, this, [this, keyboard](int index) {
+        if (widget(index) == keyboard)
+            keyConfigSet.get();
+    });
 
     Config config(QStringLiteral("Tavorin"), Config::User);
     config.setGroup(QStringLiteral("Tavorin"));
@@ -120,7 +125,13 @@ ConfigWidget::ConfigWidget(QWidget *parent, const char *name)
     fontSizeBox->setValue(config.readNumEntry(QStringLiteral("fontSize"), 12));
     delayBox->setValue(config.readNumEntry(QStringLiteral("delay"), 1000));
 
-    loadKeyMappings();
+    // Read now, on the window's thread, so that a file with an unknown element ends the
+    // program before the window is shown; the list is made from it later (keyConfigSet).
+    const QString path = keyMappingPath();
+    XmlParser parser;
+    parser.setLimits(KeyMapFile::maxFileSize, KeyMapFile::maxCombinations);
+    const std::unique_ptr<XmlParser::Keyboard> read = parser.parse(path);
+    loadKeyMappings(path, parser, read.get());
 }
 
 void ConfigWidget::switchInputMethodOn()
@@ -129,26 +140,26 @@ void ConfigWidget::switchInputMethodOn()
         sendToInputMethod("enable()");
 }
 
-void ConfigWidget::loadKeyMappings()
+// Takes what was read (no keyboard: no file); the list is made from it when first used.
+void ConfigWidget::loadKeyMappings(const QString &path, const XmlParser &parser,
+                                   const XmlParser::Keyboard *keyboard)
 {
-    QWidget *page = m_keyboardLayout->parentWidget();
-    const QString path = keyMappingPath();
-    XmlParser parser;
-    parser.setLimits(KeyMapFile::maxFileSize, KeyMapFile::maxCombinations);
-    const std::unique_ptr<XmlParser::Keyboard> keyboard = parser.parse(path);
     m_loadedFingerprint = parser.fingerprint();
     if (parser.fileStatus() == KeyMapFile::Status::TooLarge) {
         // Neither loaded nor replaced; the General tab and the messages work as usual.
         qCWarning(lcApp, "%s is too large to edit here (%s); it is left as it is", qPrintable(path),
                   qPrintable(parser.errorString()));
-        m_keyboardLayout->addWidget(new QLabel(
-            QTabWidget::tr("The key mapping file is too large to edit here and is left as it is."),
-            page));
-        m_keyboardLayout->addStretch(1);
+        keyConfigSet.setMaker([this]() -> KeyConfigSet * {
+            m_keyboardLayout->addWidget(new QLabel(
+                QTabWidget::tr(
+                    "The key mapping file is too large to edit here and is left as it is."),
+                m_keyboardLayout->parentWidget()));
+            m_keyboardLayout->addStretch(1);
+            return nullptr;
+        });
         return;
     }
     if (keyboard) {
-        keyConfigSet = new KeyConfigSet(keyboard->items(), page);
         if (parser.fileStatus() == KeyMapFile::Status::NotRegular) {
             // Never opened; the save step will not replace it either.
             qCWarning(lcApp, "%s is neither read nor replaced (%s)", qPrintable(path),
@@ -158,10 +169,23 @@ void ConfigWidget::loadKeyMappings()
             qCWarning(lcApp, "%s could not be read to its end (%s); showing what was read",
                       qPrintable(path), qPrintable(parser.errorString()));
         }
-    } else {
-        keyConfigSet = new KeyConfigSet(page);
     }
-    m_keyboardLayout->addWidget(keyConfigSet);
+    // Without a file, the list starts with one empty combination.
+    keyConfigSet.setMaker([this, found = bool(keyboard),
+                           items = keyboard ? keyboard->items() : QList<XmlParser::KeyConfig>()] {
+        QWidget *page = m_keyboardLayout->parentWidget();
+        auto *list = found ? new KeyConfigSet(items, page) : new KeyConfigSet(page);
+        m_keyboardLayout->addWidget(list);
+        return list;
+    });
+}
+
+bool ConfigWidget::event(QEvent *event)
+{
+    // The list is made once the window's first paint is done, not during it.
+    if (event->type() == QEvent::Paint && !keyConfigSet.isMade())
+        QTimer::singleShot(0, this, [this] { keyConfigSet.get(); });
+    return QTabWidget::event(event);
 }
 
 void ConfigWidget::importKeyMappings(const QStringList &paths)

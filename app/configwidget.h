@@ -1,7 +1,12 @@
 #ifndef CONFIGWIDGET_H
 #define CONFIGWIDGET_H
 
+#include "mapping/xmlparser.h"
+
 #include <QTabWidget>
+
+#include <functional>
+#include <utility>
 
 QT_BEGIN_NAMESPACE
 class QCloseEvent;
@@ -33,17 +38,43 @@ public:
     void importKeyMappings(const QStringList &paths);
 
 protected:
+    bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
     friend class ConfigWidgetTest;
 
-    void loadKeyMappings();
+    // A pointer to an object that is made when the pointer is first used.
+    template <typename T> class MadeWhenUsed
+    {
+    public:
+        void setMaker(std::function<T *()> maker) { m_maker = std::move(maker); }
+        bool isMade() const { return !m_maker; }
+        T *get()
+        {
+            if (m_maker)
+                m_object = std::exchange(m_maker, nullptr)();
+            return m_object;
+        }
+        T *operator->() { return get(); }
+        explicit operator bool() { return get() != nullptr; }
+
+    private:
+        std::function<T *()> m_maker;
+        T *m_object = nullptr;
+    };
+
+    void loadKeyMappings(const QString &path, const XmlParser &parser,
+                         const XmlParser::Keyboard *keyboard);
     void saveKeyMappings();
 
     QLineEdit *symbolsEdit = nullptr;
     QSpinBox *fontSizeBox = nullptr;
-    KeyConfigSet *keyConfigSet = nullptr; // stays null for a file too large to edit
+    // The Physical Keyboard page's list of what the key mapping file held, made when first
+    // used: right after the window's first paint, when that tab is first shown, or through
+    // this member, whichever comes first; the window opens as fast as without combinations.
+    // Null for a file too large to edit.
+    MadeWhenUsed<KeyConfigSet> keyConfigSet;
     QSpinBox *delayBox = nullptr;
 
     QVBoxLayout *m_keyboardLayout = nullptr; // the Physical Keyboard page's column

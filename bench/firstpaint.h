@@ -9,19 +9,22 @@
 
 #include <cstdio>
 #include <ctime>
+#include <functional>
 
 // Watches a top-level window for its first paint. Once that paint pass is over (the
 // zero-millisecond timer runs only after the window's whole widget tree is painted and
 // flushed to the screen), it prints the monotonic clock and this process's peak resident
-// memory on one line of standard output and ends the event loop:
+// memory on one line of standard output and ends the event loop, or takes the next step
+// it was given:
 //     painted <nanoseconds> <peak kB>
 // The benchmark that started the process subtracts its own reading taken just before the
 // start. The same header serves the editor and the bare Qt program it is compared with.
 class FirstPaintProbe : public QObject
 {
 public:
-    explicit FirstPaintProbe(QWidget *window)
+    explicit FirstPaintProbe(QWidget *window, std::function<void()> then = nullptr)
         : QObject(window)
+        , m_then(std::move(then))
     {
         window->installEventFilter(this);
     }
@@ -31,15 +34,17 @@ protected:
     {
         if (!m_seen && event->type() == QEvent::Paint) {
             m_seen = true;
-            QTimer::singleShot(0, this, [] {
+            QTimer::singleShot(0, this, [this] {
                 timespec now{};
                 clock_gettime(CLOCK_MONOTONIC, &now);
                 std::printf("painted %lld %lld\n",
                             static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec,
                             peakKb());
                 std::fflush(stdout);
-                // exit(), not quit(): quit() would close the window first, and closing saves.
-                QCoreApplication::exit(0);
+                if (m_then)
+                    m_then();
+                else // exit(), not quit(): quit() would close the window first, and closing saves
+                    QCoreApplication::exit(0);
             });
         }
         return QObject::eventFilter(watched, event);
@@ -58,6 +63,7 @@ private:
         return -1;
     }
 
+    std::function<void()> m_then;
     bool m_seen = false;
 };
 

@@ -37,6 +37,10 @@ namespace {
 // the user's input waits long for one.
 constexpr qsizetype firstBatch = 40;
 constexpr qsizetype laterBatch = 25;
+// "Add Key Combination" builds a rest of up to this many at once (a few milliseconds),
+// so that the new combination is the last one built. Below a longer rest it is added
+// at once and the rest is built above it from the event loop.
+constexpr qsizetype buildOnAdd = 500;
 
 constexpr int undoTimeoutMs = 10000;
 const QKeyCombination undoKey(Qt::ControlModifier, Qt::Key_Z);
@@ -76,13 +80,22 @@ KeyConfigSet::KeyConfigSet(const QList<XmlParser::KeyConfig> &list, QWidget *par
 
 void KeyConfigSet::queue(const QList<XmlParser::KeyConfig> &list)
 {
+    // They go below every editor: nothing stands below the unbuilt ones meanwhile.
+    Q_ASSERT(m_addedBelow == 0);
     m_unbuilt.reserve(m_unbuilt.size() + list.size());
     // Combinations built later must find their twins among these, and these theirs; an
     // unbuilt combination is known by its place in all that were ever queued.
     for (const XmlParser::KeyConfig &config : list) {
         const QString keys = sameKeysKey(config.items(), config.replacement());
-        if (!keys.isNull())
-            m_sameKeys[keys].unbuilt.append(m_unbuiltTaken + m_unbuilt.size());
+        if (!keys.isNull()) {
+            SameKeys &group = m_sameKeys[keys];
+            group.unbuilt.append(m_unbuiltTaken + m_unbuilt.size());
+            const int number = int(configs.size() + m_unbuilt.size() + 1);
+            if (!group.first)
+                group.first = number;
+            else if (!group.second)
+                group.second = number;
+        }
         m_unbuilt.append(config);
     }
 }
@@ -95,21 +108,37 @@ void KeyConfigSet::build(qsizetype count)
     for (; count > 0 && !m_unbuilt.isEmpty(); --count) {
         const XmlParser::KeyConfig config = m_unbuilt.takeFirst();
         ++m_unbuiltTaken;
+        KeyConfig *editor = nullptr;
+        if (m_showWithList) {
+            editor = new KeyConfig(config.items(), container);
+            editor->setReplacement(config.replacement());
+        } else { // widgets made once in view, which most of a long list never is
+            editor = KeyConfig::deferred(config.items(), config.replacement(), container);
+        }
+        // It takes the place it had unbuilt: no other number changes.
+        insert(unbuiltAt(), editor);
         const QString keys = sameKeysKey(config.items(), config.replacement());
         if (!keys.isNull()) {
             // Taken in order from the front, it is the first unbuilt one of its group.
-            QList<qsizetype> &unbuilt = m_sameKeys[keys].unbuilt;
-            Q_ASSERT(!unbuilt.isEmpty() && unbuilt.first() == m_unbuiltTaken - 1);
-            unbuilt.removeFirst();
+            SameKeys &group = m_sameKeys[keys];
+            Q_ASSERT(!group.unbuilt.isEmpty() && group.unbuilt.first() == m_unbuiltTaken - 1);
+            group.unbuilt.removeFirst();
+            group.built.append(editor);
+            m_keysOf.insert(editor, keys);
+            editor->setTwin(editor->number() == group.first ? group.second : group.first);
         }
-        if (m_showWithList)
-            add(config.replacement(), config.items());
-        else // widgets made once in view, which most of a long list never is
-            add(KeyConfig::deferred(config.items(), config.replacement(), container));
     }
+    if (m_unbuilt.isEmpty())
+        m_addedBelow = 0;
     containerLayout->setEnabled(true);
-    if (!m_unbuilt.isEmpty())
-        QTimer::singleShot(0, this, [this] { build(laterBatch); });
+    // A shown list is laid out again whole after each batch: there a batch is a 32nd of what
+    // is built, so that all those layouts together cost some 30 of the whole list instead of
+    // one per 25 combinations (minutes for 50,000).
+    if (!m_unbuilt.isEmpty()) {
+        QTimer::singleShot(0, this, [this] {
+            build(container->isVisible() ? qMax(laterBatch, configs.size() / 32) : laterBatch);
+        });
+    }
 }
 
 void KeyConfigSet::setup()
@@ -174,7 +203,8 @@ void KeyConfigSet::add()
     dropUndo();
     const bool wasFiltered = m_filter.isActive();
     clearFilter(); // else the new combination could be hidden at once
-    build(m_unbuilt.size()); // a new combination goes below every one read from the file
+    if (m_unbuilt.size() <= buildOnAdd)
+        build(m_unbuilt.size());
     auto *editor = new KeyConfig(container);
     add(editor);
     if (wasFiltered) {
@@ -196,18 +226,42 @@ void KeyConfigSet::add(const QString &replacement, const QList<XmlParser::Key> &
 
 void KeyConfigSet::add(KeyConfig *editor)
 {
-    insert(configs.size(), editor);
+    insert(configs.size() + m_unbuilt.size(), editor);
+    updateTwins(editor);
 }
 
-void KeyConfigSet::insert(qsizetype index, KeyConfig *editor)
+int KeyConfigSet::numberAt(qsizetype index) const
 {
+    return int(index + 1 + (index >= unbuiltAt() ? m_unbuilt.size() : 0));
+}
+
+void KeyConfigSet::renumberFrom(qsizetype index)
+{
+    for (qsizetype i = index; i < configs.size(); ++i)
+        configs.at(i)->setNumber(numberAt(i));
+}
+
+// Puts the editor at the place in the whole list (counted from 0, the unbuilt
+// combinations included) and numbers it; the numbers below are the caller's. Returns
+// its index in configs.
+qsizetype KeyConfigSet::insert(qsizetype place, KeyConfig *editor)
+{
+    const bool below = !m_unbuilt.isEmpty() && place > unbuiltAt();
+    const qsizetype index = below ? place - m_unbuilt.size() : place;
+    m_addedBelow += below;
     connect(editor, &KeyConfig::deleteMe, this, &KeyConfigSet::del);
     connect(editor, &KeyConfig::edited, this, &KeyConfigSet::updateTwins);
     containerLayout->insertWidget(index, editor);
     configs.insert(index, editor);
-    for (qsizetype i = index; i < configs.size(); ++i)
-        configs.at(i)->setNumber(int(i + 1));
-    updateTwins(editor);
+    editor->setNumber(numberAt(index));
+    // Built above editors added meanwhile: Tab reaches it before them too. Tab order is
+    // set only from a widget that takes the focus.
+    if (index + 1 < configs.size()) {
+        QWidget *before = configs.at(index + 1)->previousInFocusChain();
+        while (before->focusPolicy() == Qt::NoFocus)
+            before = before->previousInFocusChain();
+        QWidget::setTabOrder(before, editor);
+    }
     if (m_filter.isActive() && !m_filter.matches(editor->keys(), editor->replacement()))
         editor->hide(); // left out by the find row
     else if (!m_showWithList)
@@ -219,22 +273,26 @@ void KeyConfigSet::insert(qsizetype index, KeyConfig *editor)
         m_repaintPending = true;
         QTimer::singleShot(0, this, &KeyConfigSet::forceRepaint);
     }
+    return index;
 }
 
 void KeyConfigSet::del(KeyConfig *editor)
 {
     const qsizetype index = configs.indexOf(editor);
-    configs.removeAll(editor);
-    // The editors below the deleted one move up by one.
-    for (qsizetype i = 0; i < configs.size(); ++i)
-        configs.at(i)->setNumber(int(i + 1));
+    const qsizetype place = index >= 0 ? numberAt(index) - 1 : -1;
+    if (index >= 0) {
+        m_addedBelow -= index >= unbuiltAt();
+        configs.removeAt(index);
+        // The editors below the deleted one move up by one.
+        renumberFrom(index);
+    }
     if (!editor)
         return;
     leaveSameKeys(editor);
     showAllTwins();
     if (index >= 0) {
         const bool hadFocus = editor->isAncestorOf(QApplication::focusWidget());
-        offerUndo(index, editor->content());
+        offerUndo(place, editor->content());
         // Not to the next widget in the chain, which may be a capture button that
         // would take the next key (Ctrl+Z included).
         if (hadFocus)
@@ -268,7 +326,7 @@ void KeyConfigSet::updateTwins(KeyConfig *editor)
     if (was == now)
         return;
     leaveSameKeys(editor);
-    if (const auto old = m_sameKeys.constFind(was); old != m_sameKeys.cend())
+    if (const auto old = m_sameKeys.find(was); old != m_sameKeys.end())
         showTwins(*old);
     if (now.isNull()) {
         editor->setTwin(0);
@@ -292,34 +350,34 @@ void KeyConfigSet::leaveSameKeys(KeyConfig *editor)
     m_keysOf.erase(keys);
 }
 
-// Each built member names the first other member in list order. Every built combination
-// comes before every unbuilt one, which are numbered after the built ones in file order.
-void KeyConfigSet::showTwins(const SameKeys &group)
+// Finds the group's first two members in list order and shows each built member the
+// first other one; the unbuilt stand between the editors above them and those added below.
+void KeyConfigSet::showTwins(SameKeys &group)
 {
     int first = 0;
     int second = 0;
-    for (const KeyConfig *editor : group.built) {
-        const int number = editor->number();
+    const auto take = [&first, &second](int number) {
         if (first == 0 || number < first) {
             second = first;
             first = number;
         } else if (second == 0 || number < second) {
             second = number;
         }
-    }
-    const int firstUnbuilt = group.unbuilt.isEmpty()
-        ? 0
-        : int(configs.size() + group.unbuilt.first() - m_unbuiltTaken + 1);
-    for (KeyConfig *editor : group.built) {
-        const int other = editor->number() == first ? second : first;
-        editor->setTwin(other > 0 ? other : firstUnbuilt);
-    }
+    };
+    for (const KeyConfig *editor : std::as_const(group.built))
+        take(editor->number());
+    for (qsizetype i = 0; i < qMin<qsizetype>(group.unbuilt.size(), 2); ++i)
+        take(int(unbuiltAt() + group.unbuilt.at(i) - m_unbuiltTaken + 1));
+    group.first = first;
+    group.second = second;
+    for (KeyConfig *editor : std::as_const(group.built))
+        editor->setTwin(editor->number() == first ? second : first);
 }
 
 // After a delete or an undo, which renumber the combinations below.
 void KeyConfigSet::showAllTwins()
 {
-    for (const SameKeys &group : std::as_const(m_sameKeys))
+    for (SameKeys &group : m_sameKeys)
         showTwins(group);
 }
 
@@ -366,7 +424,9 @@ void KeyConfigSet::undoDelete()
     if (m_deletedAt < 0)
         return;
     KeyConfig *editor = KeyConfig::fromContent(m_deleted, container);
-    insert(qMin(m_deletedAt, configs.size()), editor);
+    const qsizetype index = insert(qMin(m_deletedAt, configs.size() + m_unbuilt.size()), editor);
+    renumberFrom(index + 1); // the editors below move down by one
+    updateTwins(editor);
     editor->show(); // it was shown when deleted, whatever the find row holds now
     updateFindCount();
     showAllTwins();
@@ -401,11 +461,13 @@ QString KeyConfigSet::xml() const
     // so the time stays linear in the number of combinations.
     document.reserve(64 + (configs.size() + m_unbuilt.size()) * 128);
     document += KeyMapFormat::documentStart();
-    for (const KeyConfig *config : configs)
-        document += config->xml();
-    // Combinations not shown yet are written as they were read.
+    for (qsizetype i = 0; i < unbuiltAt(); ++i)
+        document += configs.at(i)->xml();
+    // Combinations not shown yet are written as they were read, in their place.
     for (const XmlParser::KeyConfig &config : m_unbuilt)
         document += KeyConfig::xml(config.items(), config.replacement());
+    for (qsizetype i = unbuiltAt(); i < configs.size(); ++i)
+        document += configs.at(i)->xml();
     document += KeyMapFormat::documentEnd();
     return document;
 }
@@ -503,6 +565,8 @@ qsizetype KeyConfigSet::importFiles(const QStringList &paths)
     dropUndo();
     // What was brought in is shown, as a new combination is.
     clearFilter();
+    // The rest of the list first: an import goes below every combination.
+    build(m_unbuilt.size());
     // As deferred editors, which make their widgets only once they are seen, and all in
     // one pass: in the list on screen, each batch from the event loop would lay out the
     // whole list again.

@@ -78,29 +78,41 @@ private:
     bool m_repaintPending = false; // a forceRepaint() is queued
 
     // Parsed combinations whose editors are not built yet: a long list shows its first
-    // editors at once and builds the rest from the event loop, a batch at a time.
+    // editors at once and builds the rest from the event loop, a batch at a time. They
+    // stand below the editors built so far and above those added meanwhile
+    // (m_addedBelow), so an editor's number counts them when it stands below them.
     void build(qsizetype count);
     QList<XmlParser::KeyConfig> m_unbuilt;
     qsizetype m_unbuiltTaken = 0; // how many were taken from the front of m_unbuilt
+    qsizetype m_addedBelow = 0; // the editors at the end of configs that stand below them
     bool m_showWithList = false; // editors are shown when the list is, not one by one
+
+    qsizetype unbuiltAt() const { return configs.size() - m_addedBelow; }
+    int numberAt(qsizetype index) const;
+    void renumberFrom(qsizetype index);
+    qsizetype insert(qsizetype place, KeyConfig *editor);
 
     // Appends parsed combinations to those not built yet, each in its same-keys group.
     void queue(const QList<XmlParser::KeyConfig> &list);
-    void insert(qsizetype index, KeyConfig *editor);
 
     // Combinations that would be written with the same keys ("same keys" hints), by
     // their keys: editors that are built, and places in the parsed list of those that
-    // are not, ascending. Only combinations that would be written take part.
+    // are not, ascending. Only combinations that would be written take part. Each member
+    // names the first other member in list order, so the numbers of the group's first two
+    // are kept: an editor built in its turn keeps the number it had unbuilt, and its hint
+    // follows from them without a walk through the group.
     struct SameKeys
     {
         QList<KeyConfig *> built; // not owning
         QList<qsizetype> unbuilt;
+        int first = 0; // 0: none
+        int second = 0;
     };
     QHash<QString, SameKeys> m_sameKeys;
     QHash<const KeyConfig *, QString> m_keysOf; // the editors in m_sameKeys
     void updateTwins(KeyConfig *editor);
     void leaveSameKeys(KeyConfig *editor);
-    void showTwins(const SameKeys &group);
+    void showTwins(SameKeys &group);
     void showAllTwins();
 
     // The bar above the list that offers to undo the last delete.

@@ -342,6 +342,21 @@ void KeyConfigSetTest::hints_data()
     QTest::newRow("German, import")
         << "de" << QStringList() << 0 << QStringList{ "import:81/0|b;87/0|c" }
         << QStringList{ "bar:2 Kombinationen importiert." };
+    // More than "Add Key Combination" builds at once: the new one goes below the unbuilt
+    // rest, numbered after it, and stays there as the rest is built.
+    QTest::newRow("added below the unbuilt rest")
+        << "en" << QStringList{ "81/0|a" } << 600
+        << QStringList{ "add", "key 41 81/0", "text 41 z", "build" }
+        << QStringList{ "1:Same keys as combination 602", "602:Same keys as combination 1" };
+    QTest::newRow("delete above the unbuilt rest")
+        << "en" << QStringList{ "81/0|a" } << 600
+        << QStringList{ "add", "key 41 81/0", "text 41 z", "del 2", "build" }
+        << QStringList{ "1:Same keys as combination 601", "601:Same keys as combination 1",
+                        "bar:Combination 2 deleted." };
+    QTest::newRow("undo below the unbuilt rest")
+        << "en" << QStringList{ "81/0|a" } << 600
+        << QStringList{ "add", "key 41 81/0", "text 41 z", "del 41", "undo", "build" }
+        << QStringList{ "1:Same keys as combination 602", "602:Same keys as combination 1" };
     QTest::newRow("German, no key") << "de" << QStringList{ "|x" } << 0 << QStringList()
                                     << QStringList{ "1:Nicht gespeichert: keine Taste erfasst" };
     QTest::newRow("German, same keys")
