@@ -151,7 +151,7 @@ int main(int argc, char **argv)
     const qsizetype builtAfter = built(editors(window));
 
     std::sort(ms.begin(), ms.end());
-    std::printf("\n== 6. Find in a long list (%d combinations, offscreen 1024x768; %zu "
+    std::printf("\n== 8. Find in a long list (%d combinations, offscreen 1024x768; %zu "
                 "keystrokes: %d rounds of typing and deleting \"text 1234\" and \"sh+q 5\") ==\n",
                 longList, ms.size(), rounds);
     std::printf("keystroke to result painted: median %.1f ms, 90th percentile %.1f ms, "

@@ -1,6 +1,8 @@
 // Times "Import…" at scale: a file of 5,000 combinations imported into a shown list of
 // 20,000, the call itself (read, editors added, hints, undo bar) and until the list on
 // screen has been laid out again. Each round is taken back with "Undo" before the next.
+#include "benchutil.h"
+
 #include "editor/keyconfig.h"
 #include "editor/keyconfigset.h"
 #include "mapping/keymapformat.h"
@@ -16,26 +18,6 @@
 #include <vector>
 
 namespace {
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-QList<XmlParser::KeyConfig> model(int combinations, int first)
-{
-    QList<XmlParser::KeyConfig> list;
-    for (int i = first; i < first + combinations; ++i) {
-        XmlParser::KeyConfig config;
-        config.addKey(XmlParser::Key(0x41 + i % 26, i % 2 ? 0x08 : 0));
-        config.addKey(XmlParser::Key(0x30 + i % 10, 0));
-        config.setReplacement(QStringLiteral("text %1 & \u00e9").arg(i));
-        list.append(config);
-    }
-    return list;
-}
 
 // Runs the event loop until the list holds that many editors.
 void settle(const KeyConfigSet &set, qsizetype editors)
@@ -62,11 +44,11 @@ int main(int argc, char **argv)
     const QString path = dir.filePath(QStringLiteral("shared.xml"));
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly)
-        || file.write(KeyMapFormat::encode(KeyConfigSet(model(imported, listed)).xml())) < 0)
+        || file.write(KeyMapFormat::encode(KeyConfigSet(benchCombinations(imported, listed)).xml())) < 0)
         return 1;
     file.close();
 
-    KeyConfigSet set(model(listed, 0));
+    KeyConfigSet set(benchCombinations(listed));
     // As in the window: the list is built while its page is hidden, then shown.
     settle(set, listed);
     set.resize(1000, 700);
@@ -90,7 +72,7 @@ int main(int argc, char **argv)
     }
 
     std::printf(
-        "\n== 6. Import: %d combinations into a shown list of %d (median of %d rounds) ==\n",
+        "\n== 7. Import: %d combinations into a shown list of %d (median of %d rounds) ==\n",
         imported, listed, rounds);
     std::printf("%-34s %10.1f ms\n", "the import call", median(callMs));
     std::printf("%-34s %10.1f ms\n", "until the list is laid out again", median(listedMs));

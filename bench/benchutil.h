@@ -23,10 +23,10 @@ inline double median(std::vector<double> values)
 
 // Combination i: a letter (with shift on every other one) and a digit, and the text
 // "text i & é", which needs escaping and is not ASCII.
-inline QList<XmlParser::KeyConfig> benchCombinations(int count)
+inline QList<XmlParser::KeyConfig> benchCombinations(int count, int first = 0)
 {
     QList<XmlParser::KeyConfig> list;
-    for (int i = 0; i < count; ++i) {
+    for (int i = first; i < first + count; ++i) {
         XmlParser::KeyConfig config;
         config.addKey(XmlParser::Key(0x41 + i % 26, i % 2 ? 0x08 : 0));
         config.addKey(XmlParser::Key(0x30 + i % 10, 0));
