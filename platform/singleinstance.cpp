@@ -24,7 +24,8 @@ const uint alreadyOwner = 4;
 const QByteArray launchStartupId = qgetenv("DESKTOP_STARTUP_ID");
 const QByteArray launchActivationToken = qgetenv("XDG_ACTIVATION_TOKEN");
 
-// Activate's platform_data, with the keys the desktop entry specification gives them.
+// Activate's platform_data, with the keys that freedesktop.org's D-Bus activation of desktop
+// entries gives them.
 QVariantMap launchPlatformData()
 {
     QVariantMap data;
