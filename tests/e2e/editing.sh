@@ -13,7 +13,7 @@
 #                field) and by "Undo"; Ctrl+Z in a capture button is a key; a duplicate
 #                key shows its hint; a close while the undo bar is shown (in English,
 #                then in German, whose click positions are the same)
-#   share        a set brought in and handed on: a file named on the command line, one
+#   share, share-de  a set brought in and handed on: a file named on the command line, one
 #                handed over by a second start, one chosen in "Import…"; "Export…"
 #                writes what the close then saves, and nothing is saved before the close
 #   find, find-de  the find row: a text typed after Ctrl+F, Escape, key labels, keys
@@ -21,7 +21,7 @@
 #                filtered; Ctrl+F in a capture button is a key; a close while filtered
 #                saves every combination
 #
-# Usage: editing.sh first-start|root-only|cut-short|not-utf8|undo|undo-de|find|find-de|share
+# Usage: editing.sh first-start|root-only|cut-short|not-utf8|undo|undo-de|find|find-de|share|share-de
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 case=${1:?which case}
 e2e_begin
@@ -248,7 +248,7 @@ undo | undo-de)
     printf '<hardware-keyboard>\n%s%s</hardware-keyboard>' "$one_ctrl_z" "$two" >"$W/expected.xml"
     e2e_expect_file "$E2E_KEYMAP" "$W/expected.xml"
     ;;
-share)
+share | share-de)
     mkdir -p "$E2E_DATA_DIR" "$W/in"
     own=$'\t<key-config>\n\t\t<key keycode="81" state="0"/>\n\t\t<replacement text="own"/>\n\t</key-config>\n'
     printf '<hardware-keyboard>\n%s</hardware-keyboard>' "$own" >"$E2E_KEYMAP"
@@ -258,24 +258,29 @@ share)
     e2e_keymap_one 69 0 'from b' >"$W/in/b file.xml"
     e2e_keymap_one 82 16 'from c' >"$W/in/c.xml"
 
+    # The buttons' positions hold in both languages; the dialogs' titles do not.
+    language=() import_title="Import Key Combinations" export_title="Export Key Combinations"
+    [[ $case == share-de ]] && language=(LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8) \
+        import_title="Tastenkombinationen importieren" export_title="Tastenkombinationen exportieren"
+
     # GIVEN one combination WHEN started with a file THEN its two combinations come after it.
     cd "$W"
-    e2e_start_app -- in/a.xml
+    e2e_start_app "${language[@]}" -- in/a.xml
     e2e_wait_window
     first=$E2E_APP_PID
     # WHEN a second start names a file relative to another folder THEN the running editor
     # takes it and the second start ends at once.
     cd "$W/in"
-    e2e_start_app -- "b file.xml"
+    e2e_start_app "${language[@]}" -- "b file.xml"
     cd - >/dev/null
     e2e_wait_exit
     e2e_expect_status 0
     E2E_APP_PID=$first
     e2e_wait_window
     e2e_click "${IMPORT_BUTTON[@]}"
-    choose_file_in_dialog "Import Key Combinations" "$W/in/c.xml"
+    choose_file_in_dialog "$import_title" "$W/in/c.xml"
     e2e_click "${EXPORT_BUTTON[@]}"
-    choose_file_in_dialog "Export Key Combinations" "$W/exported.xml"
+    choose_file_in_dialog "$export_title" "$W/exported.xml"
     e2e_wait_until "the exported file" test -s "$W/exported.xml"
     e2e_expect_file "$E2E_KEYMAP" "$W/original.xml"
     close_and_expect_clean_end
