@@ -24,17 +24,6 @@ extern "C" void switchOnAtExit()
         ConfigWidget::switchInputMethodOn();
 }
 
-} // namespace
-
-SettingsEditor::SettingsEditor(QPEApplication &app)
-    : m_app(app)
-{
-}
-
-SettingsEditor::~SettingsEditor() = default;
-
-namespace {
-
 // Relative to this start's folder, not to the running editor's.
 QStringList absolutePaths(const QStringList &files)
 {
@@ -45,6 +34,13 @@ QStringList absolutePaths(const QStringList &files)
 }
 
 } // namespace
+
+SettingsEditor::SettingsEditor(QPEApplication &app)
+    : m_app(app)
+{
+}
+
+SettingsEditor::~SettingsEditor() = default;
 
 bool SettingsEditor::becomeTheOnlyEditor(const QStringList &files)
 {
