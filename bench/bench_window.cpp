@@ -16,6 +16,8 @@
 // list at 50,000 combinations. With a seventh, a folder holding the window probe and
 // bench_list of an earlier build, it runs those too, interleaved with the current ones,
 // and shows both side by side.
+#include "processinfo.h"
+
 #include "mapping/keymapformat.h"
 
 #include <QByteArray>
@@ -51,13 +53,6 @@ const int longList = 20000;
 const int longListRounds = 3;
 const int listRounds = 3;
 const int listTimeoutMs = 600000; // the list before a change may be slow
-
-long long monotonicNs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
-}
 
 double median(std::vector<double> values)
 {

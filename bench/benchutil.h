@@ -1,10 +1,10 @@
 #ifndef BENCHUTIL_H
 #define BENCHUTIL_H
 
+#include "processinfo.h"
+
 #include "mapping/xmlparser.h"
 
-#include <QByteArray>
-#include <QFile>
 #include <QList>
 #include <QString>
 
@@ -12,7 +12,7 @@
 #include <vector>
 
 // What several benchmarks share: the median of their runs, a list of combinations as a
-// long key mapping file would give them, and this process's peak memory.
+// long key mapping file would give them, and (processinfo.h) this process's clock and peak memory.
 
 inline double median(std::vector<double> values)
 {
@@ -34,19 +34,6 @@ inline QList<XmlParser::KeyConfig> benchCombinations(int count, int first = 0)
         list.append(config);
     }
     return list;
-}
-
-// The peak resident set (VmHWM) in kB, or -1.
-inline long long peakKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
 }
 
 #endif // BENCHUTIL_H

@@ -5,17 +5,17 @@
 // and closes the window as the user would. The close saves the file and the settings and
 // sends the messages; the process then ends as main() returns. bench_window takes the
 // time from that line to the end of the process as the close time.
+#include "processinfo.h"
+
 #include "app/configwidget.h"
 #include "app/settingseditor.h"
 #include "editor/keyconfig.h"
 #include "platform/qpeapplication.h"
 
-#include <QFile>
 #include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 
 int main(int argc, char **argv)
 {
@@ -32,18 +32,7 @@ int main(int argc, char **argv)
         if (window.findChildren<KeyConfig *>().size() < expected)
             return;
         poll->stop();
-        long long peakKb = -1;
-        QFile status(QStringLiteral("/proc/self/status"));
-        if (status.open(QIODevice::ReadOnly)) {
-            for (const QByteArray &line : status.readAll().split('\n')) {
-                if (line.startsWith("VmHWM:"))
-                    peakKb = line.mid(6).trimmed().split(' ').value(0).toLongLong();
-            }
-        }
-        timespec now{};
-        clock_gettime(CLOCK_MONOTONIC, &now);
-        std::printf("built %lld %lld\n",
-                    static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec, peakKb);
+        std::printf("built %lld %lld\n", monotonicNs(), peakKb());
         std::fflush(stdout);
         window.close();
     });

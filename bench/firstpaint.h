@@ -1,14 +1,14 @@
 #ifndef FIRSTPAINT_H
 #define FIRSTPAINT_H
 
+#include "processinfo.h"
+
 #include <QCoreApplication>
 #include <QEvent>
-#include <QFile>
 #include <QTimer>
 #include <QWidget>
 
 #include <cstdio>
-#include <ctime>
 #include <functional>
 
 // Watches a top-level window for its first paint. Once that paint pass is over (the
@@ -35,11 +35,7 @@ protected:
         if (!m_seen && event->type() == QEvent::Paint) {
             m_seen = true;
             QTimer::singleShot(0, this, [this] {
-                timespec now{};
-                clock_gettime(CLOCK_MONOTONIC, &now);
-                std::printf("painted %lld %lld\n",
-                            static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec,
-                            peakKb());
+                std::printf("painted %lld %lld\n", monotonicNs(), peakKb());
                 std::fflush(stdout);
                 if (m_then)
                     m_then();
@@ -51,18 +47,6 @@ protected:
     }
 
 private:
-    static long long peakKb()
-    {
-        QFile status(QStringLiteral("/proc/self/status"));
-        if (!status.open(QIODevice::ReadOnly))
-            return -1;
-        for (const QByteArray &line : status.readAll().split('\n')) {
-            if (line.startsWith("VmHWM:"))
-                return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-        }
-        return -1;
-    }
-
     std::function<void()> m_then;
     bool m_seen = false;
 };
