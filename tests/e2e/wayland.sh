@@ -2,13 +2,14 @@
 # The editor as a native Wayland client (Qt's Wayland plugin) of a real compositor: sway on
 # its headless backend, keys through the virtual keyboard protocol (wtype), the window
 # closed and the focus read through sway's IPC (swaymsg). With no file yet, Shift+Q is
-# captured and a replacement typed, all by keyboard; a second start, given an xdg-activation
-# token that the compositor issued, brings the window forward from another workspace; the
-# close saves the file as under X11, with disable, reread and enable on the bus.
+# captured and a replacement typed, all by keyboard; a second start, given the
+# xdg-activation token that the compositor issued to a launcher's window, brings the editor's
+# window forward; the close saves the file as under X11, with disable, reread and enable on
+# the bus.
 #
 # Usage: wayland.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
-: "${E2E_ACTIVATIONTOKEN:?E2E_ACTIVATIONTOKEN must name the activationtoken helper}"
+: "${E2E_LAUNCHER:?E2E_LAUNCHER must name the launcher helper (launcher.cpp)}"
 e2e_begin
 for tool in sway swaymsg wtype setpriv; do
     command -v "$tool" >/dev/null || e2e_fail "$tool is missing: scripts/install-deps.sh test installs it"
@@ -72,12 +73,19 @@ wl_keys -M shift -k q -m shift
 wl_keys -k Tab -k Tab
 wl_keys 'Grüße & "Zoë" <3>'
 
-# WHEN another workspace has the focus and a second start is given a token the compositor
-# issued THEN it hands the token over and ends; the editor activates with it and has the
-# focus again.
-sway_ipc -q workspace 2
-! focused_is "$first" || e2e_fail "the editor's window kept the focus on another workspace"
-token=$(timeout "$E2E_TIMEOUT" "$E2E_ACTIVATIONTOKEN") || e2e_fail "the compositor issued no token"
+# WHEN a launcher's window has the focus and asks the compositor for a token, and a second
+# start is given it THEN that start hands it over and ends; the editor activates with it
+# and has the focus again.
+e2e_spawn "$E2E_LAUNCHER" >"$W/token" 2>"$W/launcher.err"
+launcher=$!
+launcher_token()
+{
+    e2e_alive "$launcher" || e2e_fail "the launcher ended: $(cat "$W/launcher.err")"
+    e2e_has_line "$W/token"
+}
+e2e_wait_until "the launcher's token" launcher_token
+token=$(head -n 1 "$W/token")
+focused_is "$launcher" || e2e_fail "the launcher's window does not have the focus"
 e2e_start_app XDG_ACTIVATION_TOKEN="$token"
 e2e_wait_exit
 e2e_expect_status 0
