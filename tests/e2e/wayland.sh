@@ -91,7 +91,7 @@ e2e_wait_exit
 e2e_expect_status 0
 E2E_APP_PID=$first
 e2e_wait_until "the editor's window to come forward" focused_is "$first"
-grep -Eq "xdg_activation_v1@[0-9]+\.activate\(\"$token\", wl_surface@" "$first_err" \
+grep -Eq "xdg_activation_v1[@#][0-9]+\.activate\(\"$token\", wl_surface[@#]" "$first_err" \
     || e2e_fail "the editor did not activate with the token $token"
 
 sway_ipc -q "[pid=$first] kill"
