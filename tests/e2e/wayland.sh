@@ -32,8 +32,13 @@ if ((EUID == 0)); then
 fi
 e2e_spawn env WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 XDG_RUNTIME_DIR="$W/sway-run" \
     HOME="$W/sway-home" "${as_compositor[@]}" sway -c "$W/sway.config" >"$W/sway.log" 2>&1
-sway_sockets() { compgen -G "$W/sway-run/wayland-*[0-9]" && compgen -G "$W/sway-run/sway-ipc.*"; }
-e2e_wait_until "sway's sockets" eval 'sway_sockets >/dev/null'
+compositor=$!
+sway_listens()
+{
+    e2e_alive "$compositor" || e2e_fail "sway ended: $(tail -n 5 "$W/sway.log")"
+    compgen -G "$W/sway-run/wayland-*[0-9]" >/dev/null && compgen -G "$W/sway-run/sway-ipc.*" >/dev/null
+}
+e2e_wait_until "sway's sockets" sway_listens
 # By path: the editor keeps its own runtime folder.
 export WAYLAND_DISPLAY=$(compgen -G "$W/sway-run/wayland-*[0-9]" | head -n 1)
 export SWAYSOCK=$(compgen -G "$W/sway-run/sway-ipc.*" | head -n 1)
