@@ -196,6 +196,12 @@ void KeyConfig::setup()
 void KeyConfig::insertButton(InputButton *button)
 {
     keysLayout->insertWidget(buttons.size() + 1, button);
+    // Tab reaches it where it shows too, just before ">>", not after "delete" as the
+    // latest child; tab order is set only from a widget that takes the focus.
+    QWidget *before = m_moreButton->previousInFocusChain();
+    while (before != m_moreButton && before->focusPolicy() == Qt::NoFocus)
+        before = before->previousInFocusChain();
+    QWidget::setTabOrder(before, button);
     buttons.append(button);
     updateDescriptions();
     connect(button, &InputButton::keyChanged, this, [this] {
