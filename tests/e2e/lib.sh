@@ -60,6 +60,7 @@ E2E_WIN=
 E2E_PROBES=0
 E2E_OBJECT=
 E2E_A11Y_BUS=
+E2E_MAPPED=        # the characters given a key of their own (e2e_map_keys)
 
 e2e_fail()
 {
@@ -150,7 +151,7 @@ e2e_cleanup()
 e2e_begin()
 {
     local tool
-    for tool in Xvfb openbox wmctrl xdotool dbus-daemon dbus-monitor dbus-send xmllint \
+    for tool in Xvfb openbox wmctrl xdotool xmodmap dbus-daemon dbus-monitor dbus-send xmllint \
         /usr/libexec/at-spi-bus-launcher; do
         command -v "$tool" >/dev/null \
             || e2e_fail "$tool is missing: scripts/install-deps.sh test installs it"
@@ -452,8 +453,26 @@ e2e_key()
 # e2e_type TEXT: types TEXT character by character.
 e2e_type()
 {
+    e2e_map_keys "$1"
     xdotool type --delay 60 "$1"
     sleep 0.15
+}
+
+# xdotool types a character that no key of the keyboard map gives by putting it on a
+# spare key just for the press; a busy program may read that press after the map is
+# restored, and the character is lost. So each such character gets a spare key for good.
+e2e_map_keys()
+{
+    local i code key
+    for ((i = 0; i < ${#1}; i++)); do
+        printf -v code %d "'${1:i:1}"
+        ((code > 126)) || continue
+        [[ " $E2E_MAPPED " != *" $code "* ]] || continue
+        key=$(xmodmap -pke | awk '$1 == "keycode" && $2 > 8 && NF == 3 && !k { k = $2 } END { print k }')
+        [[ -n $key ]] || e2e_fail "no spare key left for '${1:i:1}'"
+        xmodmap -e "keycode $key = $(printf '0x%x' $((code > 255 ? 0x1000000 + code : code)))"
+        E2E_MAPPED+=" $code"
+    done
 }
 
 
