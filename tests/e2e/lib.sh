@@ -10,9 +10,11 @@
 # and the accessibility tree, and the program's error output and the bus log are printed.
 #
 # What the window shows is read as assistive technology reads it, from the accessibility
-# tree (AT-SPI; tests/e2e/a11y.py), never from pixels. An object is picked by its role,
-# its accessible name (shell patterns) and its place N among the matching objects on
-# screen, counted from 1 top to bottom, then left to right:
+# tree (AT-SPI; tests/e2e/a11y.py), never from pixels: the objects on screen in every
+# window of the program. An object is picked by its role ("push button", "label", ...;
+# "text|entry": one of these, as Qt versions differ), its accessible name (both shell
+# patterns) and its place N among the matching objects, counted from 1 top to bottom,
+# then left to right (default 1):
 #   e2e_a11y [ROLE [NAME]]        a11y.py's lines: "X Y W H WW WH<TAB>ROLE<TAB>NAME<TAB>
 #                                 STATES<TAB>TEXT<TAB>DESCRIPTION", one per object on screen
 #   e2e_shows ROLE NAME [N]       true while the Nth such object is on screen
@@ -22,7 +24,9 @@
 #   e2e_wait_for ROLE NAME [N]    waits until it is on screen; its line is in E2E_OBJECT
 #   e2e_point_at ROLE NAME [N]    waits for it to stand still and moves the pointer to its
 #                                 centre
-#   e2e_click_on ROLE NAME [N]    ... and clicks there (a real pointer event)
+#   e2e_click_on ROLE NAME [N]    ... and clicks there (a real pointer event; the object
+#                                 must be in the main window)
+# The focused object: e2e_a11y | awk -F'\t' '$4 ~ /(^|,)focused(,|$)/'.
 # Keys are real key events too: e2e_key, e2e_type.
 #
 # Environment (set by tests/CMakeLists.txt):
