@@ -214,6 +214,9 @@ e2e_begin()
     e2e_spawn /usr/libexec/at-spi-bus-launcher --launch-immediately --a11y=1 \
         >"$W/a11y-bus.log" 2>&1
     e2e_wait_until "the accessibility bus" e2e_a11y_bus_named
+    # The registry is started by that bus, not by this script: it is started now and its
+    # number asked of the bus, so that it is stopped with the rest.
+    e2e_wait_until "the accessibility registry" e2e_a11y_registry_started
 
     e2e_spawn dbus-monitor --address "$DBUS_SESSION_BUS_ADDRESS" --profile \
         "type='signal',path='$E2E_CHANNEL_PATH'" >"$W/bus.log" 2>&1
@@ -231,6 +234,18 @@ e2e_a11y_bus_named()
         org.a11y.Bus.GetAddress 2>/dev/null) || return 1
     E2E_A11Y_BUS=${E2E_A11Y_BUS//[[:space:]]/}
     [[ -n $E2E_A11Y_BUS ]]
+}
+
+e2e_a11y_registry_started()
+{
+    local pid
+    timeout 5 dbus-send --bus="$E2E_A11Y_BUS" --print-reply --dest=org.a11y.atspi.Registry \
+        /org/a11y/atspi/registry org.freedesktop.DBus.Peer.Ping >/dev/null 2>&1 || return 1
+    pid=$(timeout 5 dbus-send --bus="$E2E_A11Y_BUS" --print-reply=literal --dest=org.freedesktop.DBus \
+        /org/freedesktop/DBus org.freedesktop.DBus.GetConnectionUnixProcessID \
+        string:org.a11y.atspi.Registry 2>/dev/null) || return 1
+    pid=${pid##* }
+    [[ $pid =~ ^[0-9]+$ ]] && E2E_PIDS+=("$pid")
 }
 
 # Sends a probe signal and waits until the monitor has logged it. The bus forwards
