@@ -35,7 +35,16 @@ public:
 
     // Adds the combinations of these key mapping files at the end of the list, for the
     // user to look at on the Physical Keyboard tab; saved at close, like every other.
-    void importKeyMappings(const QStringList &paths);
+    // False when none could be taken in because the list is too large to edit here (a
+    // message box names the files).
+    bool importKeyMappings(const QStringList &paths);
+
+    // A close that nobody can answer (a logout, SIGTERM, SIGHUP): what cannot be saved is
+    // kept for the next start (keptPath()) instead of asked about.
+    void setUnattended(bool unattended) { m_unattended = unattended; }
+    // Where a close that cannot save keeps the combinations ("hardware-keyboard.xml") or
+    // the general settings ("Tavorin.conf") for the next start.
+    static QString keptPath(const QString &file);
 
 protected:
     bool event(QEvent *event) override;
@@ -66,7 +75,18 @@ private:
 
     void loadKeyMappings(const QString &path, const XmlParser &parser,
                          const XmlParser::Keyboard *keyboard);
-    void saveKeyMappings();
+    // Each saves what is still to be saved and says for a file that failed
+    // "<file>: <reason>", otherwise nothing.
+    QString saveSettings();
+    QString saveKeyMappings();
+    // The message box of a close that could not save everything: true when the close
+    // goes on (saved after all, or closed without saving), false to keep the window.
+    bool askAboutFailedSave(QStringList failed);
+    void keepUnsaved();
+    // The bar above the list that offers what an earlier close kept.
+    void offerKept();
+    void restoreKept();
+    void discardKept();
 
     QLineEdit *symbolsEdit = nullptr;
     QSpinBox *fontSizeBox = nullptr;
@@ -83,6 +103,13 @@ private:
     // The key mapping file as it was read (KeyMapFile::read), empty when there was none or
     // it changed while read: other bytes at close are kept as a copy before they are replaced.
     QByteArray m_loadedFingerprint;
+    bool m_loadedMissing = false; // there was no key mapping file at start
+
+    bool m_unattended = false;
+    bool m_settingsToSave = true; // not yet saved at close
+    bool m_keyMappingsToSave = true;
+    QWidget *m_keptBar = nullptr; // shown while an earlier close's copy is offered
+    bool m_keptRestored = false; // removed once saved
 };
 
 #endif // CONFIGWIDGET_H

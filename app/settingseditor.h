@@ -57,7 +57,7 @@ private:
     UnixSignalWatcher *m_terminationWatcher = nullptr; // a child of this object
     std::unique_ptr<ConfigWidget> m_window;
     int m_exitStatus = 0;
-    bool m_closeBegun = false; // the window has had its Close event
+    bool m_closeBegun = false; // the window's close went through
 };
 
 #endif // SETTINGSEDITOR_H

@@ -1,6 +1,7 @@
 #include "app/configwidget.h"
 #include "editor/keyconfig.h"
 #include "editor/keyconfigset.h"
+#include "findbutton.h"
 #include "mapping/keymapfile.h"
 #include "platform/config.h"
 #include "platform/qcopenvelope.h"
@@ -12,11 +13,13 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QTest>
+#include <QTimer>
 
 // The settings window: what it shows from the store, what it writes back, and the
 // order in which the input method hears about it.
@@ -38,8 +41,8 @@ private Q_SLOTS:
     void loadsWhatTheReaderCollected();
     void closeRewritesFileBeforeReread_data();
     void closeRewritesFileBeforeReread();
-    void unwritableFileSaysUpsAndClosesAnyway();
-    void unwritableStoreSaysUpsAndClosesAnyway();
+    void failedSaveAtClose_data();
+    void failedSaveAtClose();
     void longTextsComeBackWhole();
 
 private:
@@ -98,6 +101,7 @@ void ConfigWidgetTest::init()
     QDir(storePath()).removeRecursively(); // a folder some tests put in its place
     QFile::remove(storePath());
     QDir(QFileInfo(mappingPath()).absolutePath()).removeRecursively();
+    QDir(QFileInfo(ConfigWidget::keptPath(QString())).absolutePath()).removeRecursively();
     m_sent.clear();
     QCopEnvelope::setObserver([this](const QString &channel, const QString &message) {
         QCOMPARE(channel, QStringLiteral("Tavorin/Private"));
@@ -354,37 +358,81 @@ void ConfigWidgetTest::closeRewritesFileBeforeReread()
                  meanwhile.isEmpty() ? content : meanwhile);
 }
 
-void ConfigWidgetTest::unwritableFileSaysUpsAndClosesAnyway()
+void ConfigWidgetTest::failedSaveAtClose_data()
 {
-    // A folder in place of the file: it can be neither read nor replaced, even by root.
-    QVERIFY(QDir().mkpath(mappingPath()));
-    QTest::ignoreMessage(
-        QtWarningMsg, QRegularExpression(QStringLiteral("neither read nor replaced .*a folder")));
-    ConfigWidget w;
-    QCOMPARE(editors(w), 0);
-    QTest::ignoreMessage(QtDebugMsg, "Ups!");
-    QTest::ignoreMessage(QtWarningMsg,
-                         QRegularExpression(QStringLiteral("left as it was: it is a folder")));
-    closeWindow(w);
-    QVERIFY(QFileInfo(mappingPath()).isDir());
-    QCOMPARE(m_sent.size(), 3);
-    QCOMPARE(m_sent[2].message, QStringLiteral("enable()"));
-    QVERIFY(QFile::exists(storePath()));
+    QTest::addColumn<bool>("mappingFails"); // else the settings store fails
+    QTest::addColumn<QString>("answer"); // the box's button; empty: an unattended close
+    QTest::addColumn<bool>("closed");
+    QTest::newRow("key mapping file, unattended: kept") << true << QString() << true;
+    QTest::newRow("settings store, unattended: kept") << false << QString() << true;
+    QTest::newRow("key mapping file, retried once there is room")
+        << true << QStringLiteral("Retry") << true;
+    QTest::newRow("settings store, retried") << false << QStringLiteral("Retry") << true;
+    QTest::newRow("escape keeps the window") << true << QStringLiteral("Escape") << false;
+    QTest::newRow("close without saving") << true << QStringLiteral("Close Without Saving") << true;
 }
 
-void ConfigWidgetTest::unwritableStoreSaysUpsAndClosesAnyway()
+void ConfigWidgetTest::failedSaveAtClose()
 {
-    // A folder in place of the store's file: it can be neither read nor replaced.
-    QVERIFY(QDir().mkpath(storePath()));
-    ConfigWidget w;
+    QFETCH(bool, mappingFails);
+    QFETCH(QString, answer);
+    QFETCH(bool, closed);
+    // GIVEN a folder in place of a file: it can be neither read nor replaced, even by root.
+    const QString failing = mappingFails ? mappingPath() : storePath();
+    QVERIFY(QDir().mkpath(failing));
+    if (mappingFails)
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("neither read nor")));
+    auto w = std::make_unique<ConfigWidget>();
+    symbols(*w)->setText(QStringLiteral("edited"));
+    w->keyConfigSet->add(QStringLiteral("kept"), { XmlParser::Key(81, 0) });
+    w->setUnattended(answer.isEmpty());
     QTest::ignoreMessage(QtDebugMsg, "Ups!");
-    QTest::ignoreMessage(QtWarningMsg,
-                         QRegularExpression(QStringLiteral("Tavorin.conf was left as it was: .+")));
-    closeWindow(w);
-    QVERIFY(QFileInfo(storePath()).isDir());
-    QCOMPARE(m_sent.size(), 3);
-    QCOMPARE(m_sent[2].message, QStringLiteral("enable()"));
-    QVERIFY(QFile::exists(mappingPath())); // the key mappings were still saved
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("left as it was: .+")));
+    if (answer.isEmpty())
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("are kept in ")));
+    int sentWhileAsked = -1;
+    QTimer::singleShot(0, this, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        QCOMPARE(box->text(), QStringLiteral("Your changes could not be saved."));
+        QVERIFY(box->informativeText().contains(QFileInfo(failing).fileName()));
+        sentWhileAsked = int(m_sent.size());
+        if (answer == QLatin1String("Retry"))
+            QDir(failing).removeRecursively(); // the cause is gone
+        if (answer == QLatin1String("Escape"))
+            QTest::keyClick(box, Qt::Key_Escape);
+        for (QAbstractButton *button : box->buttons())
+            if (button->text() == answer)
+                button->click();
+    });
+    // WHEN the window is closed
+    w->show();
+    QCOMPARE(w->close(), closed);
+    // THEN the input method heard nothing while the box was open, and all of the close after
+    QCOMPARE(sentWhileAsked, answer.isEmpty() ? -1 : 1);
+    QCOMPARE(m_sent.size(), closed ? 3 : 1);
+    const bool retried = answer == QLatin1String("Retry");
+    QCOMPARE(read(storePath()).contains("symbols=edited"), mappingFails || retried);
+    QCOMPARE(QFileInfo(mappingPath()).isFile(), !mappingFails || retried);
+    const QString kept = ConfigWidget::keptPath(
+        mappingFails ? QStringLiteral("hardware-keyboard.xml") : QStringLiteral("Tavorin.conf"));
+    QCOMPARE(QFile::exists(kept), answer.isEmpty());
+    if (!closed)
+        return;
+    // AND the next start offers what was kept, restores it and removes it once saved
+    QDir(failing).removeRecursively();
+    QFile::remove(storePath());
+    ConfigWidget next;
+    auto *restore = findButton(next.widget(1), QStringLiteral("Restore"));
+    QCOMPARE(restore != nullptr, answer.isEmpty());
+    if (!restore)
+        return;
+    restore->click();
+    QCOMPARE(symbols(next)->text(), mappingFails ? QStringLiteral("\\") : QStringLiteral("edited"));
+    QCOMPARE(editors(next), mappingFails ? 2 : 1); // the empty one, and the one kept
+    closeWindow(next);
+    QVERIFY(!QFile::exists(kept));
 }
 
 void ConfigWidgetTest::longTextsComeBackWhole()
