@@ -136,7 +136,8 @@ bool AtomicFile::replace(const QString &path, const QByteArray &content, const s
         return fail(errorString, QStringLiteral("%1: %2").arg(folder, errnoString()));
     QByteArray name;
     // Private until it has its owner and mode, so that no one the mode excludes can read it.
-    const Descriptor file(createBeside(path, like ? 0600 : 0666, &name));
+    const bool keepMode = like && S_ISREG(like->st_mode);
+    const Descriptor file(createBeside(path, keepMode ? 0600 : 0666, &name));
     if (file.fd < 0)
         return fail(errorString, errnoString());
     const auto failAndRemove = [&](const QString &message) {
@@ -149,7 +150,7 @@ bool AtomicFile::replace(const QString &path, const QByteArray &content, const s
     if (like) {
         if (!FileOwner::keep(file.fd, *like, &ownerError))
             return failAndRemove(ownerError);
-        if (::fchmod(file.fd, like->st_mode & 07777) != 0)
+        if (keepMode && ::fchmod(file.fd, like->st_mode & 07777) != 0)
             return failAndRemove(errnoString());
     } else if (::geteuid() == 0 && ::fstat(dir.fd, &folderSt) == 0
                && !FileOwner::keep(file.fd, folderSt, &ownerError)) {
@@ -177,8 +178,14 @@ bool AtomicFile::write(const QString &path, const QByteArray &content, QString *
                         QStringLiteral("it is read-only (mode %1)")
                             .arg(uint(st.st_mode & 07777), 3, 8, QLatin1Char('0')));
         return replace(path, content, &st, errorString);
+    case Found::Link: {
+        // The link is what is replaced: its owner, and the mode of a file it leads to.
+        struct stat target;
+        if (::stat(QFile::encodeName(path).constData(), &target) == 0)
+            st.st_mode = target.st_mode;
+        return replace(path, content, &st, errorString);
+    }
     case Found::Nothing:
-    case Found::Link:
         break;
     }
     return replace(path, content, nullptr, errorString);

@@ -17,21 +17,23 @@ namespace AtomicFile {
 enum class Found {
     Nothing,
     RegularFile, // st describes it
-    Link, // to a regular file or to nothing: replaced as if no file were there
+    Link, // to a regular file or to nothing: the link is replaced, not what it leads to
     Other, // a folder, FIFO, device or socket, or a link to one: never replaced
 };
 Found find(const QString &path, struct stat *st, QString *errorString);
 
 // Replaces what is at path with content. The new file takes the owner, group and mode of
-// like (the file it replaces or copies); without like it is made as a new file: the
-// default mode, and when run as root the owner and group of the folder it is made in.
+// like (the file it replaces or copies; of a link only the owner and group); without like
+// it is made as a new file: the default mode, and when run as root the owner and group of
+// the folder it is made in.
 // On failure nothing at path has changed and errorString says why.
 bool replace(const QString &path, const QByteArray &content, const struct stat *like,
              QString *errorString);
 
 // Replaces the file at path with content, keeping its owner, group and mode. A file
 // without any write permission is kept, also for the superuser, and only a regular file
-// or a link is replaced.
+// or a link is replaced. A link takes the owner and group it had, and the mode of the
+// file it led to.
 bool write(const QString &path, const QByteArray &content, QString *errorString);
 
 // Makes the folder and any missing folder above it. Run as root, each one made gets the

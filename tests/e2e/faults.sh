@@ -192,8 +192,11 @@ changed-meanwhile)
     ;;
 owner)
     keymap_compact 2 | head -c -10 >"$E2E_KEYMAP" # cut short: a backup is made too
-    printf '[Tavorin]\ndelay=900\n' >"$E2E_SETTINGS"
-    chown 65534:65534 "$E2E_KEYMAP" "$E2E_SETTINGS"
+    # The settings reached through the user's link: replaced by a file of theirs, the
+    # link's target left alone.
+    printf '[Tavorin]\ndelay=900\n' | tee "$W/settings.target" >"$W/settings.before"
+    ln -s "$W/settings.target" "$E2E_SETTINGS"
+    chown -h 65534:65534 "$E2E_KEYMAP" "$E2E_SETTINGS" "$W/settings.target"
     e2e_start_app
     e2e_wait_window
     e2e_close_window
@@ -201,6 +204,8 @@ owner)
     for file in "$E2E_KEYMAP" "$E2E_KEYMAP.bak" "$E2E_SETTINGS"; do
         [[ $(stat -c %u:%g "$file") == 65534:65534 ]] || e2e_fail "$file is not nobody's"
     done
+    [[ ! -L $E2E_SETTINGS ]] && grep -q '^delay=900$' "$E2E_SETTINGS" || e2e_fail "the settings"
+    e2e_expect_file "$W/settings.target" "$W/settings.before"
     ;;
 full-folder)
     mount -t tmpfs -o size=256k,mode=755 tmpfs "$E2E_DATA_DIR"
