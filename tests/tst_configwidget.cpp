@@ -289,6 +289,14 @@ void ConfigWidgetTest::loadsWhatTheReaderCollected()
     for (const QLabel *label : w.widget(1)->findChildren<QLabel *>())
         saysTooLarge = saysTooLarge || label->text() == tooLarge;
     QCOMPARE(saysTooLarge, expectedEditors < 0);
+    // Without a list, files to import are refused in a message box that names them.
+    if (expectedEditors < 0)
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Not imported")));
+    QCOMPARE(w.importKeyMappings({ mappingPath() }), expectedEditors >= 0);
+    bool refused = false;
+    for (const QMessageBox *box : w.findChildren<QMessageBox *>())
+        refused = refused || box->text().endsWith(QStringLiteral("too large to edit here."));
+    QCOMPARE(refused, expectedEditors < 0);
 }
 
 void ConfigWidgetTest::closeRewritesFileBeforeReread_data()
