@@ -1,10 +1,9 @@
 #include "editor/keyconfigset.h"
 
+#include "editor/importexport.h"
 #include "editor/keyboardpage.h"
 #include "editor/keyconfig.h"
 #include "editor/undobar.h"
-#include "editor/findrow.h"
-#include "editor/importexport.h"
 #include "mapping/keymapformat.h"
 
 #include <QApplication>
