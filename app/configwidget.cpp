@@ -132,7 +132,7 @@ ConfigWidget::ConfigWidget(QWidget *parent, const char *name)
     m_keyboardLayout->setSpacing(6);
     connect(this, &QTabWidget::currentChanged, this, [this, keyboard](int index) {
         if (widget(index) == keyboard)
-            keyConfigSet.get();
+            keyConfigSet();
     });
 
     Config config(QStringLiteral("Tavorin"), Config::User);
@@ -143,12 +143,12 @@ ConfigWidget::ConfigWidget(QWidget *parent, const char *name)
     delayBox->setValue(config.readNumEntry(QStringLiteral("delay"), 1000));
 
     // Read now, on the window's thread, so that a file with an unknown element ends the
-    // program before the window is shown; the list is made from it later (keyConfigSet).
+    // program before the window is shown; the list is made from it later (keyConfigSet()).
     const QString path = keyMappingPath();
     XmlParser parser;
     parser.setLimits(KeyMapFile::maxFileSize, KeyMapFile::maxCombinations);
     const std::unique_ptr<XmlParser::Keyboard> read = parser.parse(path);
-    loadKeyMappings(path, parser, read.get());
+    prepareKeyConfigSet(path, parser, read.get());
     offerKept();
 }
 
@@ -163,9 +163,8 @@ void ConfigWidget::switchInputMethodOn()
         sendToInputMethod("enable()");
 }
 
-// Takes what was read (no keyboard: no file); the list is made from it when first used.
-void ConfigWidget::loadKeyMappings(const QString &path, const XmlParser &parser,
-                                   const XmlParser::Keyboard *keyboard)
+void ConfigWidget::prepareKeyConfigSet(const QString &path, const XmlParser &parser,
+                                       const XmlParser::Keyboard *keyboard)
 {
     m_loadedFingerprint = parser.fingerprint();
     m_loadedMissing = parser.fileStatus() == KeyMapFile::Status::Missing;
@@ -173,14 +172,14 @@ void ConfigWidget::loadKeyMappings(const QString &path, const XmlParser &parser,
         // Neither loaded nor replaced; the General tab and the messages work as usual.
         qCWarning(lcApp, "%s is too large to edit here (%s); it is left as it is", qPrintable(path),
                   qPrintable(parser.errorString()));
-        keyConfigSet.setMaker([this]() -> KeyConfigSet * {
+        m_makeKeyConfigSet = [this]() -> KeyConfigSet * {
             m_keyboardLayout->addWidget(new QLabel(
                 QTabWidget::tr(
                     "The key mapping file is too large to edit here and is left as it is."),
                 m_keyboardLayout->parentWidget()));
             m_keyboardLayout->addStretch(1);
             return nullptr;
-        });
+        };
         return;
     }
     if (keyboard) {
@@ -195,20 +194,27 @@ void ConfigWidget::loadKeyMappings(const QString &path, const XmlParser &parser,
         }
     }
     // Without a file, the list starts with one empty combination.
-    keyConfigSet.setMaker([this, found = bool(keyboard),
-                           items = keyboard ? keyboard->items() : QList<XmlParser::KeyConfig>()] {
+    m_makeKeyConfigSet = [this, found = bool(keyboard),
+                          items = keyboard ? keyboard->items() : QList<XmlParser::KeyConfig>()] {
         QWidget *page = m_keyboardLayout->parentWidget();
         auto *list = found ? new KeyConfigSet(items, page) : new KeyConfigSet(page);
         m_keyboardLayout->addWidget(list);
         return list;
-    });
+    };
+}
+
+KeyConfigSet *ConfigWidget::keyConfigSet()
+{
+    if (m_makeKeyConfigSet)
+        m_keyConfigSet = std::exchange(m_makeKeyConfigSet, nullptr)();
+    return m_keyConfigSet;
 }
 
 bool ConfigWidget::event(QEvent *event)
 {
     // The list is made once the window's first paint is done, not during it.
-    if (event->type() == QEvent::Paint && !keyConfigSet.isMade())
-        QTimer::singleShot(0, this, [this] { keyConfigSet.get(); });
+    if (event->type() == QEvent::Paint && m_makeKeyConfigSet)
+        QTimer::singleShot(0, this, [this] { keyConfigSet(); });
     return QTabWidget::event(event);
 }
 
@@ -217,7 +223,7 @@ bool ConfigWidget::importKeyMappings(const QStringList &paths)
     if (paths.isEmpty())
         return true;
     setCurrentWidget(m_keyboardLayout->parentWidget());
-    if (!keyConfigSet) {
+    if (!keyConfigSet()) {
         qCWarning(lcApp, "Not imported, since the key mapping file is too large to edit here: %s",
                   qPrintable(paths.join(QLatin1String(", "))));
         QStringList problems;
@@ -228,7 +234,7 @@ bool ConfigWidget::importKeyMappings(const QStringList &paths)
         tell(this, problems.join(QLatin1Char('\n')));
         return false;
     }
-    keyConfigSet->importFiles(paths);
+    keyConfigSet()->importFiles(paths);
     return true;
 }
 
@@ -257,7 +263,7 @@ QString ConfigWidget::saveKeyMappings()
     if (!m_keyMappingsToSave)
         return QString();
     const QString path = keyMappingPath();
-    if (!keyConfigSet) {
+    if (!keyConfigSet()) {
         qCDebug(lcApp, "%s is left as it is: too large to edit here", qPrintable(path));
         m_keyMappingsToSave = false;
         return QString();
@@ -294,7 +300,7 @@ QString ConfigWidget::saveKeyMappings()
             qCWarning(lcApp, "%s could not be read to its end; its original content is kept in %s",
                       qPrintable(path), qPrintable(KeyMapFile::backupPath(path)));
     }
-    if (!KeyMapFile::write(path, KeyMapFormat::encode(keyConfigSet->xml()), &error)) {
+    if (!KeyMapFile::write(path, KeyMapFormat::encode(keyConfigSet()->xml()), &error)) {
         qCDebug(lcApp, "Ups!");
         qCWarning(lcApp, "%s was left as it was: %s", qPrintable(path), qPrintable(error));
         return failed(error);
@@ -345,7 +351,7 @@ bool ConfigWidget::askAboutFailedSave(QStringList failed)
                 return true;
             if (path.isEmpty())
                 continue;
-            if (keyConfigSet->exportTo(path, &error))
+            if (keyConfigSet()->exportTo(path, &error))
                 return true;
             failed.append(QDir::toNativeSeparators(path) + QLatin1String(": ") + error);
         } else {
@@ -361,11 +367,11 @@ void ConfigWidget::keepUnsaved()
     const QString folder = QFileInfo(keptMappings).absolutePath();
     QString error;
     bool kept = AtomicFile::makeFolder(folder, &error);
-    if (kept && m_keyMappingsToSave && keyConfigSet) {
+    if (kept && m_keyMappingsToSave && keyConfigSet()) {
         // An older copy that was never restored moves up as a backup.
         if (QFileInfo::exists(keptMappings))
             KeyMapFile::keepBackup(keptMappings);
-        kept = KeyMapFile::write(keptMappings, KeyMapFormat::encode(keyConfigSet->xml()), &error);
+        kept = KeyMapFile::write(keptMappings, KeyMapFormat::encode(keyConfigSet()->xml()), &error);
     }
     if (kept && m_settingsToSave) {
         Config copy(keptPath(QLatin1String(settingsName)), Config::File);

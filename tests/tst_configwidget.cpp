@@ -59,7 +59,7 @@ private:
     // -1 when the tab holds no list: the file was too large to edit.
     static int editors(ConfigWidget &w)
     {
-        return w.keyConfigSet ? w.keyConfigSet->findChildren<KeyConfig *>().size() : -1;
+        return w.keyConfigSet() ? w.keyConfigSet()->findChildren<KeyConfig *>().size() : -1;
     }
     void closeWindow(ConfigWidget &w);
     static QLineEdit *symbols(ConfigWidget &w) { return w.symbolsEdit; }
@@ -392,7 +392,7 @@ void ConfigWidgetTest::failedSaveAtClose()
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("neither read nor")));
     auto w = std::make_unique<ConfigWidget>();
     symbols(*w)->setText(QStringLiteral("edited"));
-    w->keyConfigSet->add(QStringLiteral("kept"), { XmlParser::Key(81, 0) });
+    w->keyConfigSet()->add(QStringLiteral("kept"), { XmlParser::Key(81, 0) });
     w->setUnattended(answer.isEmpty());
     QTest::ignoreMessage(QtDebugMsg, "Ups!");
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("left as it was: .+")));
