@@ -5,6 +5,7 @@
 #include "mapping/keymapfile.h"
 #include "mapping/keymapformat.h"
 #include "mapping/xmlparser.h"
+#include "platform/global.h"
 
 #include <QApplication>
 #include <QDir>
@@ -13,6 +14,9 @@
 #include <QHBoxLayout>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QUrl>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -24,6 +28,34 @@ class ImportReader : public XmlParser
 protected:
     void unknownTag(const QString &) override { stop(); }
 };
+
+// The bytes that a parsed combination adds to the file as written, at most: it may turn
+// out not to be written at all.
+qint64 writtenSize(const XmlParser::KeyConfig &config)
+{
+    QString lines = KeyMapFormat::combinationStart();
+    for (const XmlParser::Key &key : config.items())
+        lines += KeyMapFormat::keyLine(key.key(), key.state());
+    lines += KeyMapFormat::replacementLine(config.replacement()) + KeyMapFormat::combinationEnd();
+    return KeyMapFormat::encode(lines).size();
+}
+
+QString keyMappingPath()
+{
+    return Global::applicationFileName(QStringLiteral("tavorin"),
+                                       QStringLiteral("hardware-keyboard.xml"));
+}
+
+// The editor's own key mapping file, which only the close writes.
+bool isKeyMappingFile(const QString &path)
+{
+    struct stat own;
+    struct stat other;
+    const QString keyMapping = keyMappingPath();
+    return ::stat(QFile::encodeName(path).constData(), &other) == 0
+        && ::stat(QFile::encodeName(keyMapping).constData(), &own) == 0
+        && own.st_dev == other.st_dev && own.st_ino == other.st_ino;
+}
 
 } // namespace
 
@@ -45,9 +77,18 @@ ImportExport::ImportExport(KeyConfigSet *list, QHBoxLayout *row, UndoBar *undoBa
 // by a test.
 void ImportExport::chooseImport()
 {
-    const QStringList paths = QFileDialog::getOpenFileNames(
-        m_list, tr("Import Key Combinations"), m_folder,
-        tr("Key mapping files (*.xml);;All files (*)"), nullptr, QFileDialog::DontUseNativeDialog);
+    // The key mapping file's backups are offered too, and its folder is a place in the
+    // side bar, so that a combination lost can be imported again.
+    QFileDialog dialog(m_list, tr("Import Key Combinations"), m_folder,
+                       tr("Key mapping files and backups (*.xml *.xml.bak *.xml.bak.[1-5]);;"
+                          "All files (*)"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setSidebarUrls(dialog.sidebarUrls()
+                          << QUrl::fromLocalFile(QFileInfo(keyMappingPath()).absolutePath()));
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QStringList paths = dialog.selectedFiles();
     if (paths.isEmpty())
         return;
     m_folder = QFileInfo(paths.first()).absolutePath();
@@ -70,6 +111,8 @@ void ImportExport::chooseExport()
 qsizetype ImportExport::importFiles(const QStringList &paths)
 {
     const qsizetype before = m_list->size();
+    // The list saved at close must be one that the next start can edit, in number and size.
+    qint64 bytes = KeyMapFormat::encode(m_list->xml()).size();
     QList<XmlParser::KeyConfig> imported;
     QStringList problems;
     for (const QString &path : paths) {
@@ -95,6 +138,17 @@ qsizetype ImportExport::importFiles(const QStringList &paths)
                                 .arg(KeyMapFile::maxCombinations));
             continue;
         }
+        qint64 adding = 0;
+        for (const XmlParser::KeyConfig &config : keyboard->items())
+            adding += writtenSize(config);
+        if (bytes + adding > KeyMapFile::maxFileSize) {
+            problems.append(tr("%1 was not imported: the list would be larger than %2 MiB as "
+                               "written.")
+                                .arg(name)
+                                .arg(KeyMapFile::maxFileSize / (1024 * 1024)));
+            continue;
+        }
+        bytes += adding;
         if (!reader.isComplete())
             problems.append(tr("%1 was read only in part (%2); the combinations before that "
                                "point were imported.")
@@ -124,6 +178,14 @@ void ImportExport::undoImport(qsizetype count)
 
 bool ImportExport::exportTo(const QString &path, QString *errorString) const
 {
+    // It would replace what the close is to save, and a file read only in part would lose
+    // the rest of it: its backup at close would be a copy of the export.
+    if (isKeyMappingFile(path)) {
+        if (errorString)
+            *errorString = tr("it is the editor's own key mapping file, which closing the window "
+                              "saves");
+        return false;
+    }
     return KeyMapFile::write(path, KeyMapFormat::encode(m_list->xml()), errorString);
 }
 
