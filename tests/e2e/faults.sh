@@ -214,15 +214,20 @@ full-folder)
     e2e_start_app -- "$W/set.xml"
     e2e_wait_window
     cat /dev/zero >"$E2E_DATA_DIR/filler" 2>/dev/null || true
-    box_open() { (($(xdotool search --onlyvisible --pid "$E2E_APP_PID" | wc -l) > 1)); }
     e2e_close_window
-    e2e_wait_until "the message box" box_open
+    e2e_wait_for label "Your changes could not be saved."
+    e2e_shows label "*/hardware-keyboard.xml: No space left on device" \
+        || e2e_fail "the box does not name the file and the reason"
+    for button in "Retry" "Save As…" "Close Without Saving"; do
+        e2e_shows "push button" "$button" || e2e_fail "the box has no \"$button\""
+    done
     e2e_expect_bus "disable"
     e2e_key Escape
-    e2e_wait_until "the message box to go" eval '! box_open'
+    e2e_wait_until "the message box to go" eval '! e2e_shows "push button" Retry'
     e2e_alive "$E2E_APP_PID" || e2e_fail "Escape ended the program"
     e2e_close_window
-    e2e_wait_until "the message box again" box_open
+    e2e_wait_for "push button" Retry
+    e2e_wait_until "Retry to have the focus" e2e_has_state "push button" Retry 1 focused
     e2e_expect_bus "disable"
     rm "$E2E_DATA_DIR/filler"
     e2e_key Return # Retry, the default button
