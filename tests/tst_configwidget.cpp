@@ -11,6 +11,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -18,6 +19,7 @@
 #include <QSettings>
 #include <QSpinBox>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -377,6 +379,7 @@ void ConfigWidgetTest::failedSaveAtClose_data()
         << true << QStringLiteral("Retry") << true;
     QTest::newRow("settings store, retried") << false << QStringLiteral("Retry") << true;
     QTest::newRow("escape keeps the window") << true << QStringLiteral("Escape") << false;
+    QTest::newRow("saved elsewhere") << true << QStringLiteral("Save As\u2026") << true;
     QTest::newRow("close without saving") << true << QStringLiteral("Close Without Saving") << true;
 }
 
@@ -399,6 +402,15 @@ void ConfigWidgetTest::failedSaveAtClose()
     if (answer.isEmpty())
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("are kept in ")));
     int sentWhileAsked = -1;
+    const QTemporaryDir elsewhere;
+    const QString savedAs = elsewhere.filePath(QStringLiteral("saved.xml"));
+    std::function<void()> answerFileDialog = [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return QTimer::singleShot(10, this, answerFileDialog);
+        dialog->selectFile(savedAs);
+        static_cast<QDialog *>(dialog)->accept(); // as its Save button does
+    };
     QTimer::singleShot(0, this, [&] {
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
         if (!box)
@@ -410,6 +422,8 @@ void ConfigWidgetTest::failedSaveAtClose()
             QDir(failing).removeRecursively(); // the cause is gone
         if (answer == QLatin1String("Escape"))
             QTest::keyClick(box, Qt::Key_Escape);
+        if (answer == QStringLiteral("Save As\u2026"))
+            answerFileDialog();
         for (QAbstractButton *button : box->buttons())
             if (button->text() == answer)
                 button->click();
@@ -426,6 +440,7 @@ void ConfigWidgetTest::failedSaveAtClose()
     const QString kept = ConfigWidget::keptPath(
         mappingFails ? QStringLiteral("hardware-keyboard.xml") : QStringLiteral("Tavorin.conf"));
     QCOMPARE(QFile::exists(kept), answer.isEmpty());
+    QCOMPARE(read(savedAs).contains("\"kept\""), answer == QStringLiteral("Save As\u2026"));
     if (!closed)
         return;
     // AND the next start offers what was kept, restores it and removes it once saved
