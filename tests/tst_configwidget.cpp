@@ -371,34 +371,44 @@ void ConfigWidgetTest::closeRewritesFileBeforeReread()
 void ConfigWidgetTest::failedSaveAtClose_data()
 {
     QTest::addColumn<bool>("mappingFails"); // else the settings store fails
+    // A file too large to copy appears at the key mapping file's name; else a folder is there.
+    QTest::addColumn<bool>("appears");
     QTest::addColumn<QString>("answer"); // the box's button; empty: an unattended close
     QTest::addColumn<bool>("closed");
-    QTest::newRow("key mapping file, unattended: kept") << true << QString() << true;
-    QTest::newRow("settings store, unattended: kept") << false << QString() << true;
+    QTest::newRow("key mapping file, unattended: kept") << true << false << QString() << true;
+    QTest::newRow("a file too large appears meanwhile, unattended: kept")
+        << true << true << QString() << true;
+    QTest::newRow("settings store, unattended: kept") << false << false << QString() << true;
     QTest::newRow("key mapping file, retried once there is room")
-        << true << QStringLiteral("Retry") << true;
-    QTest::newRow("settings store, retried") << false << QStringLiteral("Retry") << true;
-    QTest::newRow("escape keeps the window") << true << QStringLiteral("Escape") << false;
-    QTest::newRow("saved elsewhere") << true << QStringLiteral("Save As\u2026") << true;
-    QTest::newRow("close without saving") << true << QStringLiteral("Close Without Saving") << true;
+        << true << false << QStringLiteral("Retry") << true;
+    QTest::newRow("settings store, retried") << false << false << QStringLiteral("Retry") << true;
+    QTest::newRow("escape keeps the window") << true << false << QStringLiteral("Escape") << false;
+    QTest::newRow("saved elsewhere") << true << false << QStringLiteral("Save As\u2026") << true;
+    QTest::newRow("close without saving")
+        << true << false << QStringLiteral("Close Without Saving") << true;
 }
 
 void ConfigWidgetTest::failedSaveAtClose()
 {
     QFETCH(bool, mappingFails);
+    QFETCH(bool, appears);
     QFETCH(QString, answer);
     QFETCH(bool, closed);
     // GIVEN a folder in place of a file: it can be neither read nor replaced, even by root.
     const QString failing = mappingFails ? mappingPath() : storePath();
-    QVERIFY(QDir().mkpath(failing));
-    if (mappingFails)
+    QVERIFY(appears || QDir().mkpath(failing));
+    if (mappingFails && !appears)
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("neither read nor")));
     auto w = std::make_unique<ConfigWidget>();
     symbols(*w)->setText(QStringLiteral("edited"));
     w->keyConfigSet()->add(QStringLiteral("kept"), { XmlParser::Key(81, 0) });
     w->setUnattended(answer.isEmpty());
+    const QByteArray tooLarge(KeyMapFile::maxFileSize + 1, ' ');
+    if (appears)
+        writeMapping(tooLarge);
     QTest::ignoreMessage(QtDebugMsg, "Ups!");
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("left as it was: .+")));
+    QTest::ignoreMessage(QtWarningMsg,
+                         QRegularExpression(QStringLiteral("left as it was: .+|no backup could")));
     if (answer.isEmpty())
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("are kept in ")));
     int sentWhileAsked = -1;
@@ -436,7 +446,8 @@ void ConfigWidgetTest::failedSaveAtClose()
     QCOMPARE(m_sent.size(), closed ? 3 : 1);
     const bool retried = answer == QLatin1String("Retry");
     QCOMPARE(read(storePath()).contains("symbols=edited"), mappingFails || retried);
-    QCOMPARE(QFileInfo(mappingPath()).isFile(), !mappingFails || retried);
+    QCOMPARE(read(mappingPath()).contains("kept"), !mappingFails || retried);
+    QVERIFY(!appears || read(mappingPath()) == tooLarge);
     const QString kept = ConfigWidget::keptPath(
         mappingFails ? QStringLiteral("hardware-keyboard.xml") : QStringLiteral("Tavorin.conf"));
     QCOMPARE(QFile::exists(kept), answer.isEmpty());
@@ -445,6 +456,7 @@ void ConfigWidgetTest::failedSaveAtClose()
         return;
     // AND the next start offers what was kept, restores it and removes it once saved
     QDir(failing).removeRecursively();
+    QFile::remove(mappingPath());
     QFile::remove(storePath());
     ConfigWidget next;
     auto *restore = findButton(next.widget(1), QStringLiteral("Restore"));
