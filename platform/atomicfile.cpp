@@ -204,16 +204,19 @@ bool AtomicFile::makeFolder(const QString &path, QString *errorString)
     if (parent != absolute && !makeFolder(parent, errorString))
         return false;
     const QByteArray name = QFile::encodeName(absolute);
-    if (::mkdir(name.constData(), 0777) != 0 && errno != EEXIST)
-        return fail(errorString, QStringLiteral("%1: %2").arg(absolute, errnoString()));
+    if (::mkdir(name.constData(), 0777) != 0)
+        // Made by someone else meanwhile: theirs, as it is.
+        return errno == EEXIST
+            || fail(errorString, QStringLiteral("%1: %2").arg(absolute, errnoString()));
     if (::geteuid() != 0)
         return true;
     const Descriptor made(
         ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     struct stat parentSt;
+    if (made.fd < 0 || ::stat(QFile::encodeName(parent).constData(), &parentSt) != 0)
+        return fail(errorString, QStringLiteral("%1: %2").arg(absolute, errnoString()));
     QString ownerError;
-    if (made.fd < 0 || ::stat(QFile::encodeName(parent).constData(), &parentSt) != 0
-        || !FileOwner::keep(made.fd, parentSt, &ownerError))
+    if (!FileOwner::keep(made.fd, parentSt, &ownerError))
         return fail(errorString, QStringLiteral("%1: %2").arg(absolute, ownerError));
     return true;
 }
