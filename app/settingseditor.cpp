@@ -1,7 +1,6 @@
 #include "app/settingseditor.h"
 
 #include "app/configwidget.h"
-#include "platform/logging.h"
 #include "platform/qcopenvelope.h"
 #include "platform/qpeapplication.h"
 #include "platform/unixsignalwatcher.h"
@@ -103,7 +102,6 @@ void SettingsEditor::watchEveryEnd()
     // uses: statics are destroyed in the reverse order of their making, interleaved with
     // the exit handlers, so each is made here, before the handler is registered.
     QCopEnvelope::prepare();
-    lcApp();
     static const bool registered = std::atexit(switchOnAtExit) == 0;
     Q_UNUSED(registered);
 }
