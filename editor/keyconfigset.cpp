@@ -115,6 +115,7 @@ void KeyConfigSet::setup()
     containerLayout->addStretch(1);
     scrollView->setWidgetResizable(true);
     scrollView->setWidget(container);
+    m_shown = std::make_unique<ShownMatches>(scrollView, container, containerLayout, configs);
 
     auto *addButton = new QPushButton(tr("Add Key Combination"), this);
     column->addWidget(addButton);
@@ -125,8 +126,9 @@ void KeyConfigSet::setup()
 
 void KeyConfigSet::add()
 {
-    const bool wasFiltered = m_filter.isActive();
+    const bool wasFiltered = filter().isActive();
     Q_EMIT aboutToAdd(); // the find row shows every combination: the new one is not hidden
+    m_shown->finish(); // where the new one lies is known only once the list is laid out
     if (m_unbuilt.size() <= buildOnAdd)
         build(m_unbuilt.size());
     auto *editor = new KeyConfig(container);
@@ -183,6 +185,7 @@ void KeyConfigSet::renumberFrom(qsizetype index)
 // its index in configs.
 qsizetype KeyConfigSet::insert(qsizetype place, KeyConfig *editor)
 {
+    m_shown->finish();
     const bool below = !m_unbuilt.isEmpty() && place > unbuiltAt();
     const qsizetype index = below ? place - m_unbuilt.size() : place;
     m_addedBelow += below;
@@ -199,7 +202,7 @@ qsizetype KeyConfigSet::insert(qsizetype place, KeyConfig *editor)
             before = before->previousInFocusChain();
         QWidget::setTabOrder(before, editor);
     }
-    if (m_filter.isActive() && !m_filter.matches(editor->keys(), editor->replacement()))
+    if (m_shown->leavesOut(editor))
         editor->hide(); // left out by the find row
     else if (!m_showWithList)
         editor->show();
@@ -215,6 +218,7 @@ qsizetype KeyConfigSet::insert(qsizetype place, KeyConfig *editor)
 
 void KeyConfigSet::del(KeyConfig *editor)
 {
+    m_shown->finish();
     const qsizetype index = configs.indexOf(editor);
     const qsizetype place = index >= 0 ? numberAt(index) - 1 : -1;
     if (index >= 0) {
@@ -253,6 +257,7 @@ KeyConfig *KeyConfigSet::restore(qsizetype place, const KeyConfig::Content &cont
 // or deleting one takes the offer to undo it back first.
 bool KeyConfigSet::removeLast(qsizetype count)
 {
+    m_shown->finish();
     const QWidget *focus = QApplication::focusWidget();
     bool focusRemoved = false;
     for (; count > 0 && !configs.isEmpty(); --count) {
@@ -299,32 +304,12 @@ bool KeyConfigSet::exportTo(const QString &path, QString *errorString) const
     return m_page->importExport->exportTo(path, errorString);
 }
 
-// Hides the editors the filter leaves out and shows the others. An editor that has not
-// made its widgets yet is matched from what it holds and makes them only once shown in view.
+// An editor that has not made its widgets yet is matched from what it holds and makes them
+// only once shown in view.
 void KeyConfigSet::setFilter(const CombinationFilter &filter)
 {
-    m_filter = filter;
-    QList<KeyConfig *> changed;
-    for (KeyConfig *editor : std::as_const(configs)) {
-        if (editor->isHidden() == m_filter.matches(editor->keys(), editor->replacement()))
-            changed.append(editor);
-    }
-    if (changed.isEmpty()) {
-        Q_EMIT shownChanged();
-        return;
-    }
-    containerLayout->setEnabled(false); // as in build(): laid out once, not per editor
-    for (KeyConfig *editor : std::as_const(changed)) {
-        editor->setHidden(!editor->isHidden());
-        // Qt asks each widget it shows to repaint itself, and the next paint then takes
-        // each of those widgets through all its siblings: thousands of editors shown at
-        // once would take seconds. The list is repainted as a whole instead (below).
-        QCoreApplication::removePostedEvents(editor, QEvent::UpdateLater);
-        for (QWidget *child : editor->findChildren<QWidget *>())
-            QCoreApplication::removePostedEvents(child, QEvent::UpdateLater);
-    }
-    containerLayout->setEnabled(true);
-    container->update();
+    if (m_shown->setFilter(filter))
+        container->update(); // what is in view, as a whole
     Q_EMIT shownChanged();
 }
 
@@ -332,13 +317,9 @@ void KeyConfigSet::setFilter(const CombinationFilter &filter)
 // they are built).
 qsizetype KeyConfigSet::shownCount() const
 {
-    qsizetype shown = 0;
-    for (const KeyConfig *editor : std::as_const(configs)) {
-        if (!editor->isHidden())
-            ++shown;
-    }
+    qsizetype shown = m_shown->shownCount();
     for (const XmlParser::KeyConfig &config : std::as_const(m_unbuilt)) {
-        if (m_filter.matches(config.items(), config.replacement()))
+        if (filter().matches(config.items(), config.replacement()))
             ++shown;
     }
     return shown;

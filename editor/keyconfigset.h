@@ -4,10 +4,13 @@
 #include "editor/combinationfilter.h"
 #include "editor/keyconfig.h"
 #include "editor/samekeysindex.h"
+#include "editor/shownmatches.h"
 #include "mapping/xmlparser.h"
 
 #include <QList>
 #include <QWidget>
+
+#include <memory>
 
 QT_BEGIN_NAMESPACE
 class QScrollArea;
@@ -54,7 +57,7 @@ public:
     bool holds(const QWidget *widget) const;
     // Shows the combinations the filter matches, and those built later as they are built.
     void setFilter(const CombinationFilter &filter);
-    const CombinationFilter &filter() const { return m_filter; }
+    const CombinationFilter &filter() const { return m_shown->filter(); }
     // Combinations the filter matches, built or not.
     qsizetype shownCount() const;
     // Adds parsed combinations at the end, below every other, all built at once.
@@ -111,8 +114,9 @@ private:
     void queue(const QList<XmlParser::KeyConfig> &list);
 
     SameKeysIndex m_sameKeys{ *this };
-    // Editors it leaves out are hidden; combinations not built yet are matched from their data.
-    CombinationFilter m_filter;
+    // Editors the filter leaves out are hidden; combinations not built yet are matched from
+    // their data.
+    std::unique_ptr<ShownMatches> m_shown;
 };
 
 #endif // KEYCONFIGSET_H
