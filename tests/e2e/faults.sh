@@ -219,15 +219,15 @@ full-folder)
     e2e_shows label "*/hardware-keyboard.xml: No space left on device" \
         || e2e_fail "the box does not name the file and the reason"
     for button in "Retry" "Save As…" "Close Without Saving"; do
-        e2e_shows "push button" "$button" || e2e_fail "the box has no \"$button\""
+        e2e_shows "$E2E_BUTTON" "$button" || e2e_fail "the box has no \"$button\""
     done
     e2e_expect_bus "disable"
     e2e_key Escape
-    e2e_wait_until "the message box to go" eval '! e2e_shows "push button" Retry'
+    e2e_wait_until "the message box to go" eval '! e2e_shows "$E2E_BUTTON" Retry'
     e2e_alive "$E2E_APP_PID" || e2e_fail "Escape ended the program"
     e2e_close_window
-    e2e_wait_for "push button" Retry
-    e2e_wait_until "Retry to have the focus" e2e_has_state "push button" Retry 1 focused
+    e2e_wait_for "$E2E_BUTTON" Retry
+    e2e_wait_until "Retry to have the focus" e2e_has_state "$E2E_BUTTON" Retry 1 focused
     e2e_expect_bus "disable"
     rm "$E2E_DATA_DIR/filler"
     e2e_key Return # Retry, the default button
