@@ -1,6 +1,7 @@
 #include "app/settingseditor.h"
 
 #include "app/configwidget.h"
+#include "platform/qcopenvelope.h"
 #include "platform/qpeapplication.h"
 #include "platform/unixsignalwatcher.h"
 
@@ -53,6 +54,7 @@ bool SettingsEditor::becomeTheOnlyEditor(const QStringList &files)
         m_exitStatus = 0;
         return false;
     case SingleInstance::NoAnswer:
+    case SingleInstance::NotImported:
         m_exitStatus = 1;
         return false;
     }
@@ -96,7 +98,10 @@ void SettingsEditor::watchEveryEnd()
     // exit() from inside the program: the reader's "Unknow tag", or Qt's display plugin
     // saying "The X11 connection broke". Registered after the bus connection was made
     // (becomeTheOnlyEditor), so that it runs before the bus is torn down; once, since a
-    // handler cannot be taken back.
+    // handler cannot be taken back. The same holds for every other static that the send
+    // uses: statics are destroyed in the reverse order of their making, interleaved with
+    // the exit handlers, so each is made here, before the handler is registered.
+    QCopEnvelope::prepare();
     static const bool registered = std::atexit(switchOnAtExit) == 0;
     Q_UNUSED(registered);
 }
@@ -105,8 +110,9 @@ void SettingsEditor::showWindow()
 {
     m_window = std::make_unique<ConfigWidget>();
     m_instance.setWindow(m_window.get());
-    connect(&m_instance, &SingleInstance::filesOpened, m_window.get(),
-            &ConfigWidget::importKeyMappings);
+    m_instance.setFileHandler([window = m_window.get()](const QStringList &paths) {
+        return window->importKeyMappings(paths);
+    });
     m_app.showMainWidget(m_window.get(), false);
 }
 
@@ -125,6 +131,8 @@ void SettingsEditor::closeWindow()
 {
     if (!m_window || m_closeBegun)
         return;
+    // Nobody is there to answer: what cannot be saved is kept for the next start.
+    m_window->setUnattended(true);
     // Each dialog, message box and menu ends as its Cancel or Escape would, so that the
     // code that opened it goes on as after a cancel, and its own event loop ends.
     bool dismissed = false;
@@ -150,9 +158,12 @@ void SettingsEditor::closeWindow()
 
 bool SettingsEditor::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_window.get() && event->type() == QEvent::Close && !m_closeBegun) {
-        // From the close on a termination signal changes nothing: the close saves
-        // everything, sends "enable()" once and the program ends with status 0.
+    if (watched == m_window.get() && event->type() == QEvent::Hide && !event->spontaneous()
+        && !m_closeBegun) {
+        // Once the close went through (a close that asks about a failed save may keep the
+        // window), a termination signal changes nothing: everything was saved or kept,
+        // "enable()" went out once and the program ends with status 0. Until then a
+        // logout or a signal answers the question (closeWindow()).
         m_closeBegun = true;
         if (m_terminationWatcher)
             m_terminationWatcher->ignoreFromNowOn();

@@ -24,7 +24,8 @@ public:
 
     // One editor per session: takes the name on the session bus, or asks the editor
     // that holds it to come forward, handing it the files to import. False when this
-    // start is to end without a window; exitStatus() then says with which status.
+    // start is to end without a window; exitStatus() then says with which status (1 when
+    // the running editor did not answer or could not import the files).
     bool becomeTheOnlyEditor(const QStringList &files = QStringList());
     // Makes every orderly request to end a close of the window, which saves: SIGTERM (a
     // logout on a systemd desktop), SIGHUP (a closing terminal), the session manager's
@@ -45,7 +46,8 @@ public:
     int exitStatus() const { return m_exitStatus; }
     // Closes the window as its close button does, once every dialog, message box and menu
     // of the editor is dismissed as its Cancel would; the close then ends the event loop
-    // with status 0.
+    // with status 0. Nobody is there to answer: what cannot be saved is kept for the next
+    // start instead of asked about (ConfigWidget::setUnattended()).
     void closeWindow();
 
 protected:
@@ -57,7 +59,7 @@ private:
     UnixSignalWatcher *m_terminationWatcher = nullptr; // a child of this object
     std::unique_ptr<ConfigWidget> m_window;
     int m_exitStatus = 0;
-    bool m_closeBegun = false; // the window has had its Close event
+    bool m_closeBegun = false; // the window's close went through
 };
 
 #endif // SETTINGSEDITOR_H

@@ -1,15 +1,13 @@
 #include "mapping/keymapfile.h"
 
-#include "platform/fileowner.h"
+#include "platform/atomicfile.h"
 
 #include <QFile>
 #include <QHashFunctions>
-#include <QSaveFile>
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <functional>
 #include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,28 +26,9 @@ QString errnoString()
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
-QString kindOf(mode_t mode)
-{
-    switch (mode & S_IFMT) {
-    case S_IFREG:
-        return QString();
-    case S_IFIFO:
-        return QStringLiteral("a FIFO");
-    case S_IFCHR:
-        return QStringLiteral("a character device");
-    case S_IFBLK:
-        return QStringLiteral("a block device");
-    case S_IFSOCK:
-        return QStringLiteral("a socket");
-    case S_IFDIR:
-        return QStringLiteral("a folder");
-    }
-    return QStringLiteral("not a file");
-}
-
 QString notRegular(mode_t mode)
 {
-    return QStringLiteral("it is %1, not a regular file").arg(kindOf(mode));
+    return AtomicFile::notRegular(mode);
 }
 
 // A descriptor closed when it goes out of scope.
@@ -169,49 +148,6 @@ KeyMapFile::Contents readFile(const QString &path, qint64 maxSize, struct stat *
     return contents;
 }
 
-// Puts what fill() writes in place of path, all or nothing. The new file takes the mode,
-// owner and group of like (the file it replaces or copies); without like it is made as
-// any new file. Only a regular file is replaced: QSaveFile follows a link and would put a
-// regular file in place of a device node.
-bool replace(const QString &path, const struct stat *like,
-             const std::function<bool(QSaveFile &)> &fill, QString *errorString)
-{
-    struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISREG(st.st_mode))
-        return fail(errorString, notRegular(st.st_mode));
-
-    // No direct-write fallback: where no temporary file can be made beside the file,
-    // the old file is kept rather than truncated and rewritten in place.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(errorString, file.errorString());
-    // Before the first byte, so that no one the mode excludes can read the content; the
-    // owner first, since a change of owner may clear mode bits.
-    if (like) {
-        if (!FileOwner::keep(file.handle(), *like, errorString))
-            return false;
-        if (::fchmod(file.handle(), like->st_mode & 07777) != 0)
-            return fail(errorString, errnoString());
-    }
-    if (!fill(file))
-        return fail(errorString, file.errorString());
-    // A write that fails only while the buffer is flushed (a file-size limit, a full
-    // disk) must be caught here: commit() has been seen to report success for it and
-    // put the truncated file in place.
-    if (!file.flush() || file.error() != QFileDevice::NoError)
-        return fail(errorString, file.errorString());
-    if (::fsync(file.handle()) != 0)
-        return fail(errorString, errnoString());
-    if (!file.commit())
-        return fail(errorString, file.errorString());
-    return true;
-}
-
-bool writeAll(QSaveFile &file, const QByteArray &content)
-{
-    return file.write(content) == content.size();
-}
-
 // Makes room for a new newest backup: each one moves up a number, renamed rather than
 // rewritten. Nothing moves unless every name in the row is free or a regular file.
 bool shiftBackups(const QString &newest, QString *errorString)
@@ -245,16 +181,7 @@ KeyMapFile::Contents KeyMapFile::read(const QString &path, qint64 maxSize)
 
 bool KeyMapFile::write(const QString &path, const QByteArray &content, QString *errorString)
 {
-    // A file without any write permission is kept, also when root could replace it.
-    struct stat st;
-    const bool exists = ::stat(QFile::encodeName(path).constData(), &st) == 0;
-    if (exists && S_ISREG(st.st_mode) && !(st.st_mode & 0222))
-        return fail(errorString,
-                    QStringLiteral("it is read-only (mode %1)")
-                        .arg(uint(st.st_mode & 07777), 3, 8, QLatin1Char('0')));
-    return replace(
-        path, exists && S_ISREG(st.st_mode) ? &st : nullptr,
-        [&content](QSaveFile &file) { return writeAll(file, content); }, errorString);
+    return AtomicFile::write(path, content, errorString);
 }
 
 QString KeyMapFile::backupPath(const QString &path)
@@ -272,15 +199,17 @@ bool KeyMapFile::keepBackup(const QString &path, QString *errorString)
         return fail(errorString, original.errorString);
     const QString newest = backupPath(path);
     struct stat newestSt;
-    const Contents kept = readFile(newest, maxFileSize, &newestSt);
-    if (kept.status == Status::BytesRead && !kept.changedWhileRead && kept.bytes == original.bytes)
-        return true;
+    // Only a regular file of its own is a copy: a link to the file itself reads the same.
+    if (AtomicFile::find(newest, &newestSt, nullptr) == AtomicFile::Found::RegularFile) {
+        const Contents kept = readFile(newest, maxFileSize, &newestSt);
+        if (kept.status == Status::BytesRead && !kept.changedWhileRead
+            && kept.bytes == original.bytes)
+            return true;
+    }
     // A link moves up too, dangling or not: the new copy is written at no link's target.
     if (::lstat(QFile::encodeName(newest).constData(), &newestSt) == 0
         && !shiftBackups(newest, errorString))
         return false;
     // Never wider than the original: a private file stays private in its copy.
-    return replace(
-        newest, &st, [&original](QSaveFile &file) { return writeAll(file, original.bytes); },
-        errorString);
+    return AtomicFile::replace(newest, original.bytes, &st, errorString);
 }

@@ -41,10 +41,11 @@ struct Contents
 // maxSize bytes. Anything else is never opened, so nothing can block here.
 Contents read(const QString &path, qint64 maxSize = maxFileSize);
 
-// Writes content to a temporary file beside path and puts it in place only once
-// every byte is written and on disk; the file keeps its mode, owner and group. A file
-// without any write permission is left as it is, also for the superuser. On failure
-// the file at path is left exactly as it was and errorString says why.
+// Writes content to a new file beside path and puts it in place only once every byte is
+// written and on disk (AtomicFile::write); the file keeps its mode, owner and group. A
+// link at path is replaced, never written through. A file without any write permission
+// is left as it is, also for the superuser. On failure the file at path is left exactly
+// as it was and errorString says why.
 bool write(const QString &path, const QByteArray &content, QString *errorString = nullptr);
 
 // Where keepBackup() puts the newest copy: path + ".bak". Older ones are numbered
@@ -56,7 +57,8 @@ constexpr int olderBackups = 5;
 // mode, owner and group, written the same safe way as write(). A copy never replaces
 // another: an older one moves up a number (by renaming, so a read-only copy moves as
 // well), and the one beyond the last number is dropped. A copy identical to the newest
-// is not made again. A file larger than maxFileSize, or not regular, is not copied.
+// is not made again (only a regular file at the newest's name is a copy: a link to the
+// file itself is not). A file larger than maxFileSize, or not regular, is not copied.
 bool keepBackup(const QString &path, QString *errorString = nullptr);
 
 } // namespace KeyMapFile

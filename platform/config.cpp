@@ -1,16 +1,15 @@
 #include "platform/config.h"
 
-#include "platform/fileowner.h"
+#include "platform/atomicfile.h"
 #include "platform/logging.h"
 
-#include <QDir>
-#include <QSaveFile>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 
 Config::Config(const QString &name, Domain domain)
@@ -31,33 +30,6 @@ Config::~Config()
                   qPrintable(m_errorString));
 }
 
-namespace {
-
-// Which file is at path (its inode), or 0 when there is none; st gets its status.
-ino_t fileId(const QString &path, struct stat *st)
-{
-    return ::stat(QFile::encodeName(path).constData(), st) == 0 ? st->st_ino : 0;
-}
-
-// QSettings put a new file in place of the one described by before: it gets that one's
-// owner and group back. Opened without following a link, so that no other file is given
-// away in its place, nor one with another name elsewhere.
-void keepOwner(const QString &path, const struct stat &before)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    struct stat st;
-    QString error;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1
-        && st.st_ino != before.st_ino && !FileOwner::keep(fd, before, &error))
-        qCWarning(lcPlatform, "%s: %s", qPrintable(path), qPrintable(error));
-    ::close(fd);
-}
-
-} // namespace
-
 bool Config::commit()
 {
     m_errorString.clear();
@@ -65,16 +37,29 @@ bool Config::commit()
         return true;
     const QMap<QString, QVariant> pending = std::exchange(m_pending, {});
     const QString folder = QFileInfo(m_fileName).absolutePath();
-    if (!QDir().mkpath(folder)) {
-        m_errorString = QStringLiteral("the folder %1 could not be created").arg(folder);
+    if (!AtomicFile::makeFolder(folder, &m_errorString))
+        return false;
+
+    // QSettings writes wherever a link leads and as whoever runs it: it works on a private
+    // copy, whose bytes are then put in place as every file of the editor is (AtomicFile).
+    QByteArray old;
+    if (!AtomicFile::readRegular(m_fileName, maxFileSize, &old, &m_errorString))
+        return false;
+    QTemporaryDir scratch;
+    const QString copy = scratch.filePath(QStringLiteral("store.conf"));
+    QFile copyFile(copy);
+    if (!scratch.isValid() || !copyFile.open(QIODevice::WriteOnly)
+        || copyFile.write(old) != old.size() || !copyFile.flush()) {
+        m_errorString =
+            QStringLiteral("no private copy could be made: %1")
+                .arg(scratch.isValid() ? copyFile.errorString() : scratch.errorString());
         return false;
     }
-
-    struct stat old;
-    const ino_t before = fileId(m_fileName, &old);
+    copyFile.close();
+    const QDateTime copied = QFileInfo(copy).lastModified();
     QSettings::Status status = QSettings::NoError;
     {
-        QSettings settings(m_fileName, QSettings::IniFormat);
+        QSettings settings(copy, QSettings::IniFormat);
         for (auto it = pending.cbegin(); it != pending.cend(); ++it)
             settings.setValue(it.key(), it.value());
         settings.sync();
@@ -83,27 +68,15 @@ bool Config::commit()
     // QSettings reports only its first error. A file that it cannot parse (a section
     // without its ']'; a byte-order mark or '#' comment lines, even after the write went
     // through) gives a FormatError, which then stands for the write's own result too.
-    // The file tells: a write puts a new file in place of the old one (QSettings writes
-    // through QSaveFile, by rename).
-    struct stat now;
-    const ino_t after = fileId(m_fileName, &now);
-    const bool replaced = after != 0 && after != before;
-    if (replaced && before != 0)
-        keepOwner(m_fileName, old);
-    if (status == QSettings::NoError || (status == QSettings::FormatError && replaced))
-        return true;
-    m_errorString = writeError();
-    return false;
-}
-
-// Why the store's file cannot be written, as far as trying to open it for writing tells.
-QString Config::writeError() const
-{
-    QSaveFile probe(m_fileName);
-    if (!probe.open(QIODevice::WriteOnly))
-        return probe.errorString();
-    probe.cancelWriting();
-    return QStringLiteral("the new content could not be written in its place");
+    // The copy tells: a write puts a new file in its place.
+    QByteArray updated;
+    const bool rewritten = AtomicFile::readRegular(copy, maxFileSize, &updated, nullptr)
+        && (updated != old || QFileInfo(copy).lastModified() != copied);
+    if (status != QSettings::NoError && !(status == QSettings::FormatError && rewritten)) {
+        m_errorString = QStringLiteral("the new content could not be written");
+        return false;
+    }
+    return AtomicFile::write(m_fileName, updated, &m_errorString);
 }
 
 void Config::setGroup(const QString &group)

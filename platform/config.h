@@ -46,10 +46,12 @@ public:
     // Where the store lives; for the user domain it is fixed by the name alone.
     QString fileName() const { return m_fileName; }
 
+    // A larger store is not rewritten: the editor's own is a few lines.
+    static constexpr qint64 maxFileSize = 16 * 1024 * 1024;
+
 private:
     QVariant value(const QString &key) const;
     QString fullKey(const QString &key) const;
-    QString writeError() const;
 
     QString m_fileName;
     QString m_group;

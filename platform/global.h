@@ -10,6 +10,9 @@ public:
     // <generic data location>/<app>/<file>; creates the folder when it is missing.
     // The same arguments give the same path for the whole run.
     static QString applicationFileName(const QString &app, const QString &file);
+    // $XDG_STATE_HOME/<app>/<file> ($XDG_STATE_HOME by default ~/.local/state): what the
+    // program keeps for its next run. The folder is not made here.
+    static QString stateFileName(const QString &app, const QString &file);
 };
 
 #endif // GLOBAL_H

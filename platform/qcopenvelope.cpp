@@ -64,6 +64,12 @@ QCopEnvelope::~QCopEnvelope()
     send(m_channel, m_message);
 }
 
+void QCopEnvelope::prepare()
+{
+    observer();
+    lcPlatform();
+}
+
 void QCopEnvelope::setObserver(Observer newObserver)
 {
     observer() = std::move(newObserver);

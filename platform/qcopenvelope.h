@@ -28,6 +28,9 @@ public:
     // function to stop observing.
     using Observer = std::function<void(const QString &channel, const QString &message)>;
     static void setObserver(Observer observer);
+    // Makes every static that sending uses, so that a handler registered with atexit()
+    // afterwards runs while they still exist.
+    static void prepare();
 
 private:
     QByteArray m_channel;

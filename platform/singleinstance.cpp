@@ -85,6 +85,10 @@ SingleInstance::Outcome SingleInstance::claim(const QStringList &files, int time
         const QDBusMessage answer = bus.call(activate, QDBus::Block, qMax(left, 1));
         if (answer.type() == QDBusMessage::ReplyMessage)
             return HandedOver;
+        if (answer.errorName() == QLatin1String(notImportedError)) {
+            qCWarning(lcPlatform, "%s", qPrintable(answer.errorMessage()));
+            return NotImported;
+        }
         if (clock.elapsed() >= timeoutMs) {
             qCWarning(lcPlatform,
                       "Tavorin Settings is already running but does not answer; "
@@ -130,8 +134,15 @@ void SingleInstance::Open(const QStringList &uris, const QVariantMap &platform_d
         paths.append(url.toLocalFile());
     }
     // A closing window takes nothing in; Activate answers that it is closing.
-    if (m_window && m_window->isVisible() && !paths.isEmpty())
-        Q_EMIT filesOpened(paths);
+    if (m_window && m_window->isVisible() && !paths.isEmpty() && m_fileHandler
+        && !m_fileHandler(paths)) {
+        // Forward all the same: its message box says which files and why.
+        Activate(platform_data);
+        sendErrorReply(QLatin1String(notImportedError),
+                       QStringLiteral("Tavorin Settings could not import %1")
+                           .arg(paths.join(QLatin1String(", "))));
+        return;
+    }
     Activate(platform_data);
 }
 

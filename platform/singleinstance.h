@@ -7,6 +7,8 @@
 #include <QVariantList>
 #include <QVariantMap>
 
+#include <functional>
+
 QT_BEGIN_NAMESPACE
 class QWidget;
 QT_END_NAMESPACE
@@ -28,7 +30,9 @@ public:
         OpenHere, // this start owns the name, or there is no session bus to ask: open the editor
         HandedOver, // the running editor came forward: end with status 0
         NoAnswer, // the running editor did not answer in time (said on standard error)
+        NotImported, // the running editor could not take the files in (said on standard error)
     };
+    static constexpr const char *notImportedError = "org.tavorin.Settings.Error.NotImported";
 
     explicit SingleInstance(QObject *parent = nullptr);
 
@@ -45,19 +49,24 @@ public:
     // the interface defines.
 public Q_SLOTS:
     void Activate(const QVariantMap &platform_data);
-    // Hands the files (local file URIs only) to filesOpened, then comes forward as for
-    // Activate.
+    // Hands the files (local file URIs only) to the file handler, then comes forward as
+    // for Activate; answers with notImportedError when the handler could not take them.
     void Open(const QStringList &uris, const QVariantMap &platform_data);
     // The editor has no actions; every name is answered with an error.
     void ActivateAction(const QString &action_name, const QVariantList &parameter,
                         const QVariantMap &platform_data);
 
-Q_SIGNALS:
-    // Open was called with these files, by their absolute paths.
-    void filesOpened(const QStringList &paths);
+public:
+    // Takes the files that Open was called with, by their absolute paths; false when
+    // they could not be taken in.
+    void setFileHandler(std::function<bool(const QStringList &paths)> handler)
+    {
+        m_fileHandler = std::move(handler);
+    }
 
 private:
     QPointer<QWidget> m_window;
+    std::function<bool(const QStringList &)> m_fileHandler;
 };
 
 #endif // SINGLEINSTANCE_H

@@ -8,6 +8,8 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#include <unistd.h>
+
 #include <csignal>
 #include <sys/resource.h>
 
@@ -164,10 +166,15 @@ void ConfigTest::applicationFileNameIsStableAndCreatesFolder()
 {
     const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     QDir(dataDir + QStringLiteral("/tavorin")).removeRecursively();
+    // Run as root, a folder made in another user's folder is that user's.
+    const bool root = geteuid() == 0;
+    QVERIFY(!root || chown(QFile::encodeName(dataDir).constData(), 65534, 65534) == 0);
     const QString path = Global::applicationFileName(QStringLiteral("tavorin"),
                                                      QStringLiteral("hardware-keyboard.xml"));
     QCOMPARE(path, dataDir + QStringLiteral("/tavorin/hardware-keyboard.xml"));
     QVERIFY(QFileInfo(dataDir + QStringLiteral("/tavorin")).isDir());
+    QCOMPARE(QFileInfo(dataDir + QStringLiteral("/tavorin")).ownerId(), root ? 65534 : geteuid());
+    QVERIFY(!root || chown(QFile::encodeName(dataDir).constData(), 0, 0) == 0);
     QCOMPARE(Global::applicationFileName(QStringLiteral("tavorin"),
                                          QStringLiteral("hardware-keyboard.xml")),
              path);

@@ -1,6 +1,7 @@
 #include "app/configwidget.h"
 #include "editor/keyconfig.h"
 #include "editor/keyconfigset.h"
+#include "findbutton.h"
 #include "mapping/keymapfile.h"
 #include "platform/config.h"
 #include "platform/qcopenvelope.h"
@@ -10,13 +11,17 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSpinBox>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 // The settings window: what it shows from the store, what it writes back, and the
 // order in which the input method hears about it.
@@ -38,8 +43,8 @@ private Q_SLOTS:
     void loadsWhatTheReaderCollected();
     void closeRewritesFileBeforeReread_data();
     void closeRewritesFileBeforeReread();
-    void unwritableFileSaysUpsAndClosesAnyway();
-    void unwritableStoreSaysUpsAndClosesAnyway();
+    void failedSaveAtClose_data();
+    void failedSaveAtClose();
     void longTextsComeBackWhole();
 
 private:
@@ -56,7 +61,7 @@ private:
     // -1 when the tab holds no list: the file was too large to edit.
     static int editors(ConfigWidget &w)
     {
-        return w.keyConfigSet ? w.keyConfigSet->findChildren<KeyConfig *>().size() : -1;
+        return w.keyConfigSet() ? w.keyConfigSet()->findChildren<KeyConfig *>().size() : -1;
     }
     void closeWindow(ConfigWidget &w);
     static QLineEdit *symbols(ConfigWidget &w) { return w.symbolsEdit; }
@@ -98,6 +103,7 @@ void ConfigWidgetTest::init()
     QDir(storePath()).removeRecursively(); // a folder some tests put in its place
     QFile::remove(storePath());
     QDir(QFileInfo(mappingPath()).absolutePath()).removeRecursively();
+    QDir(QFileInfo(ConfigWidget::keptPath(QString())).absolutePath()).removeRecursively();
     m_sent.clear();
     QCopEnvelope::setObserver([this](const QString &channel, const QString &message) {
         QCOMPARE(channel, QStringLiteral("Tavorin/Private"));
@@ -285,6 +291,14 @@ void ConfigWidgetTest::loadsWhatTheReaderCollected()
     for (const QLabel *label : w.widget(1)->findChildren<QLabel *>())
         saysTooLarge = saysTooLarge || label->text() == tooLarge;
     QCOMPARE(saysTooLarge, expectedEditors < 0);
+    // Without a list, files to import are refused in a message box that names them.
+    if (expectedEditors < 0)
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Not imported")));
+    QCOMPARE(w.importKeyMappings({ mappingPath() }), expectedEditors >= 0);
+    bool refused = false;
+    for (const QMessageBox *box : w.findChildren<QMessageBox *>())
+        refused = refused || box->text().endsWith(QStringLiteral("too large to edit here."));
+    QCOMPARE(refused, expectedEditors < 0);
 }
 
 void ConfigWidgetTest::closeRewritesFileBeforeReread_data()
@@ -354,37 +368,106 @@ void ConfigWidgetTest::closeRewritesFileBeforeReread()
                  meanwhile.isEmpty() ? content : meanwhile);
 }
 
-void ConfigWidgetTest::unwritableFileSaysUpsAndClosesAnyway()
+void ConfigWidgetTest::failedSaveAtClose_data()
 {
-    // A folder in place of the file: it can be neither read nor replaced, even by root.
-    QVERIFY(QDir().mkpath(mappingPath()));
-    QTest::ignoreMessage(
-        QtWarningMsg, QRegularExpression(QStringLiteral("neither read nor replaced .*a folder")));
-    ConfigWidget w;
-    QCOMPARE(editors(w), 0);
-    QTest::ignoreMessage(QtDebugMsg, "Ups!");
-    QTest::ignoreMessage(QtWarningMsg,
-                         QRegularExpression(QStringLiteral("left as it was: it is a folder")));
-    closeWindow(w);
-    QVERIFY(QFileInfo(mappingPath()).isDir());
-    QCOMPARE(m_sent.size(), 3);
-    QCOMPARE(m_sent[2].message, QStringLiteral("enable()"));
-    QVERIFY(QFile::exists(storePath()));
+    QTest::addColumn<bool>("mappingFails"); // else the settings store fails
+    // A file too large to copy appears at the key mapping file's name; else a folder is there.
+    QTest::addColumn<bool>("appears");
+    QTest::addColumn<QString>("answer"); // the box's button; empty: an unattended close
+    QTest::addColumn<bool>("closed");
+    QTest::newRow("key mapping file, unattended: kept") << true << false << QString() << true;
+    QTest::newRow("a file too large appears meanwhile, unattended: kept")
+        << true << true << QString() << true;
+    QTest::newRow("settings store, unattended: kept") << false << false << QString() << true;
+    QTest::newRow("key mapping file, retried once there is room")
+        << true << false << QStringLiteral("Retry") << true;
+    QTest::newRow("settings store, retried") << false << false << QStringLiteral("Retry") << true;
+    QTest::newRow("escape keeps the window") << true << false << QStringLiteral("Escape") << false;
+    QTest::newRow("saved elsewhere") << true << false << QStringLiteral("Save As\u2026") << true;
+    QTest::newRow("close without saving")
+        << true << false << QStringLiteral("Close Without Saving") << true;
 }
 
-void ConfigWidgetTest::unwritableStoreSaysUpsAndClosesAnyway()
+void ConfigWidgetTest::failedSaveAtClose()
 {
-    // A folder in place of the store's file: it can be neither read nor replaced.
-    QVERIFY(QDir().mkpath(storePath()));
-    ConfigWidget w;
+    QFETCH(bool, mappingFails);
+    QFETCH(bool, appears);
+    QFETCH(QString, answer);
+    QFETCH(bool, closed);
+    // GIVEN a folder in place of a file: it can be neither read nor replaced, even by root.
+    const QString failing = mappingFails ? mappingPath() : storePath();
+    QVERIFY(appears || QDir().mkpath(failing));
+    if (mappingFails && !appears)
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("neither read nor")));
+    auto w = std::make_unique<ConfigWidget>();
+    symbols(*w)->setText(QStringLiteral("edited"));
+    w->keyConfigSet()->add(QStringLiteral("kept"), { XmlParser::Key(81, 0) });
+    w->setUnattended(answer.isEmpty());
+    const QByteArray tooLarge(KeyMapFile::maxFileSize + 1, ' ');
+    if (appears)
+        writeMapping(tooLarge);
     QTest::ignoreMessage(QtDebugMsg, "Ups!");
     QTest::ignoreMessage(QtWarningMsg,
-                         QRegularExpression(QStringLiteral("Tavorin.conf was left as it was: .+")));
-    closeWindow(w);
-    QVERIFY(QFileInfo(storePath()).isDir());
-    QCOMPARE(m_sent.size(), 3);
-    QCOMPARE(m_sent[2].message, QStringLiteral("enable()"));
-    QVERIFY(QFile::exists(mappingPath())); // the key mappings were still saved
+                         QRegularExpression(QStringLiteral("left as it was: .+|no backup could")));
+    if (answer.isEmpty())
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("are kept in ")));
+    int sentWhileAsked = -1;
+    const QTemporaryDir elsewhere;
+    const QString savedAs = elsewhere.filePath(QStringLiteral("saved.xml"));
+    std::function<void()> answerFileDialog = [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return QTimer::singleShot(10, this, answerFileDialog);
+        dialog->selectFile(savedAs);
+        static_cast<QDialog *>(dialog)->accept(); // as its Save button does
+    };
+    QTimer::singleShot(0, this, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        QCOMPARE(box->text(), QStringLiteral("Your changes could not be saved."));
+        QVERIFY(box->informativeText().contains(QFileInfo(failing).fileName()));
+        sentWhileAsked = int(m_sent.size());
+        if (answer == QLatin1String("Retry"))
+            QDir(failing).removeRecursively(); // the cause is gone
+        if (answer == QLatin1String("Escape"))
+            QTest::keyClick(box, Qt::Key_Escape);
+        if (answer == QStringLiteral("Save As\u2026"))
+            answerFileDialog();
+        for (QAbstractButton *button : box->buttons())
+            if (button->text() == answer)
+                button->click();
+    });
+    // WHEN the window is closed
+    w->show();
+    QCOMPARE(w->close(), closed);
+    // THEN the input method heard nothing while the box was open, and all of the close after
+    QCOMPARE(sentWhileAsked, answer.isEmpty() ? -1 : 1);
+    QCOMPARE(m_sent.size(), closed ? 3 : 1);
+    const bool retried = answer == QLatin1String("Retry");
+    QCOMPARE(read(storePath()).contains("symbols=edited"), mappingFails || retried);
+    QCOMPARE(read(mappingPath()).contains("kept"), !mappingFails || retried);
+    QVERIFY(!appears || read(mappingPath()) == tooLarge);
+    const QString kept = ConfigWidget::keptPath(
+        mappingFails ? QStringLiteral("hardware-keyboard.xml") : QStringLiteral("Tavorin.conf"));
+    QCOMPARE(QFile::exists(kept), answer.isEmpty());
+    QCOMPARE(read(savedAs).contains("\"kept\""), answer == QStringLiteral("Save As\u2026"));
+    if (!closed)
+        return;
+    // AND the next start offers what was kept, restores it and removes it once saved
+    QDir(failing).removeRecursively();
+    QFile::remove(mappingPath());
+    QFile::remove(storePath());
+    ConfigWidget next;
+    auto *restore = findButton(next.widget(1), QStringLiteral("Restore"));
+    QCOMPARE(restore != nullptr, answer.isEmpty());
+    if (!restore)
+        return;
+    restore->click();
+    QCOMPARE(symbols(next)->text(), mappingFails ? QStringLiteral("\\") : QStringLiteral("edited"));
+    QCOMPARE(editors(next), mappingFails ? 2 : 1); // the empty one, and the one kept
+    closeWindow(next);
+    QVERIFY(!QFile::exists(kept));
 }
 
 void ConfigWidgetTest::longTextsComeBackWhole()

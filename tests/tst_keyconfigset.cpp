@@ -1,11 +1,15 @@
 #include "editor/keyconfigset.h"
 
 #include "editor/inputbutton.h"
+#include "editor/keyboardpage.h"
 #include "editor/keyconfig.h"
+#include "editor/undobar.h"
 #include "findbutton.h"
+#include "platform/global.h"
 
 #include <QAccessible>
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLayoutItem>
@@ -53,7 +57,9 @@ XmlParser::KeyConfig parsedCombination(const QString &text)
         const QStringList parts = key.split(QLatin1Char('/'));
         config.addKey(XmlParser::Key(parts.at(0).toInt(), parts.at(1).toInt()));
     }
-    config.setReplacement(text.mid(bar + 1));
+    // "<9MiB>": that many characters, half of what the key mapping file may hold.
+    config.setReplacement(
+        text.mid(bar + 1).replace(QStringLiteral("<9MiB>"), QString(9 << 20, QLatin1Char('x'))));
     return config;
 }
 
@@ -339,6 +345,14 @@ void KeyConfigSetTest::hints_data()
     QTest::newRow("import of a file without combinations")
         << "en" << QStringList{ "81/0|a" } << 0 << QStringList{ "import:" }
         << QStringList{ "box:FILE was not imported: it holds no key combination." };
+    QTest::newRow("import past the size bound of the file as written")
+        << "en" << QStringList{ "81/0|<9MiB>" } << 0 << QStringList{ "import:87/0|<9MiB>" }
+        << QStringList{ "box:FILE was not imported: the list would be larger than 16 MiB as "
+                        "written." };
+    QTest::newRow("export onto the key mapping file itself: refused")
+        << "en" << QStringList{ "81/0|a" } << 0 << QStringList{ "export" }
+        << QStringList{ "export:it is the editor's own key mapping file, which closing the "
+                        "window saves" };
     QTest::newRow("German, import")
         << "de" << QStringList() << 0 << QStringList{ "import:81/0|b;87/0|c" }
         << QStringList{ "bar:2 Kombinationen importiert." };
@@ -388,6 +402,7 @@ void KeyConfigSetTest::hints()
     }
     KeyConfigSet set(parsed);
     QTemporaryFile imported;
+    QString refused; // why an export was refused
     for (const QString &step : std::as_const(steps)) {
         const QStringList words = step.split(QLatin1Char(' '));
         KeyConfig *editor = words.size() > 1 ? set.configs.value(words.at(1).toInt() - 1) : nullptr;
@@ -403,8 +418,8 @@ void KeyConfigSetTest::hints()
         } else if (words.at(0) == u"undo") {
             set.undo(); // what "Undo" and Ctrl+Z do; a no-op without the bar
         } else if (words.at(0) == u"expire") {
-            set.m_undoTimer->start(0);
-            QTRY_VERIFY(set.m_undoBar->isHidden());
+            set.m_page->undoBar->m_timer->start(0);
+            QTRY_VERIFY(set.m_page->undoBar->isHidden());
         } else if (words.at(0) == u"add") {
             set.add();
         } else if (words.at(0) == u"build") {
@@ -423,6 +438,18 @@ void KeyConfigSetTest::hints()
             imported.write(QString(document + documentEnd).remove(QLatin1Char('\n')).toUtf8());
             imported.close();
             set.importFiles({ imported.fileName() });
+        } else if (words.at(0) == u"export") {
+            // Reached through a link, as a file dialog may give it.
+            const QString own = Global::applicationFileName(
+                QStringLiteral("tavorin"), QStringLiteral("hardware-keyboard.xml"));
+            QFile::remove(own);
+            QVERIFY(QFile::copy(QFINDTESTDATA("tst_keyconfigset.cpp"), own));
+            const QString link = QDir::temp().filePath(QStringLiteral("tavorin-own.xml"));
+            QFile::remove(link);
+            QVERIFY(QFile::link(own, link));
+            QVERIFY(!set.exportTo(link, &refused));
+            QVERIFY(QFileInfo(link).isSymLink() && QFileInfo(own).size() > 1000);
+            QFile::remove(link);
         }
     }
     QCoreApplication::removeTranslator(&german);
@@ -442,8 +469,10 @@ void KeyConfigSetTest::hints()
             seen.append(QStringLiteral("%1:%2").arg(i + 1).arg(hint->text()));
         }
     }
-    if (set.m_undoBar->isVisibleTo(&set))
-        seen.append(QStringLiteral("bar:") + set.m_undoLabel->text());
+    if (set.m_page->undoBar->isVisibleTo(&set))
+        seen.append(QStringLiteral("bar:") + set.m_page->undoBar->m_label->text());
+    if (!refused.isEmpty())
+        seen.append(QStringLiteral("export:") + refused);
     if (const auto *box = set.findChild<QMessageBox *>())
         seen.append(QStringLiteral("box:") + box->text().replace(imported.fileName(), "FILE"));
     if (expected == QStringList{ "none" })

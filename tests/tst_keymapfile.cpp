@@ -17,12 +17,14 @@ class KeyMapFileTest : public QObject
 private Q_SLOTS:
     void initTestCase();
     void init();
+    void writesNewFile_data();
     void writesNewFile();
     void modesAreKept_data();
     void modesAreKept();
     void writeCutShortKeepsOldFile_data();
     void writeCutShortKeepsOldFile();
     void targetThatCannotBeReplaced();
+    void backupCopiesCurrentContent_data();
     void backupCopiesCurrentContent();
     void backupsMoveUp_data();
     void backupsMoveUp();
@@ -67,14 +69,40 @@ void KeyMapFileTest::init()
     QVERIFY(m_dir->isValid());
 }
 
+void KeyMapFileTest::writesNewFile_data()
+{
+    QTest::addColumn<QString>("linkTo"); // a link at the name, to this file beside it
+    QTest::newRow("nothing at the name") << QString();
+    QTest::newRow("a link to another file: replaced, never written through") << "other";
+    QTest::newRow("a dangling link: nothing made at its target") << "nowhere";
+}
+
 void KeyMapFileTest::writesNewFile()
 {
+    QFETCH(QString, linkTo);
+    QStringList names{ QStringLiteral("hardware-keyboard.xml") };
+    if (linkTo == QLatin1String("other")) {
+        put(m_dir->filePath(linkTo), "not ours");
+        names.append(linkTo);
+    }
+    QVERIFY(linkTo.isEmpty() || QFile::link(m_dir->filePath(linkTo), path()));
+    // Run as root in another user's folder, what is made there is that user's.
+    const QByteArray folder = QFile::encodeName(m_dir->path());
+    const bool root = geteuid() == 0;
+    QVERIFY(!root || chown(folder.constData(), 65534, 65534) == 0);
+    QVERIFY(!root || linkTo.isEmpty()
+            || lchown(QFile::encodeName(path()).constData(), 65534, 65534) == 0);
     const QByteArray doc("<hardware-keyboard>\n</hardware-keyboard>");
     QString error;
     QVERIFY2(KeyMapFile::write(path(), doc, &error), qPrintable(error));
     QCOMPARE(content(path()), doc);
-    QCOMPARE(entries(),
-             QStringList{ QStringLiteral("hardware-keyboard.xml") }); // no temporary left
+    QVERIFY(!QFileInfo(path()).isSymLink());
+    QCOMPARE(entries(), names); // no temporary left, nothing made at a link's target
+    if (names.size() > 1)
+        QCOMPARE(content(m_dir->filePath(linkTo)), QByteArray("not ours"));
+    struct stat st;
+    QCOMPARE(stat(QFile::encodeName(path()).constData(), &st), 0);
+    QCOMPARE(st.st_uid, root ? uid_t(65534) : geteuid());
 }
 
 void KeyMapFileTest::modesAreKept_data()
@@ -157,14 +185,27 @@ void KeyMapFileTest::targetThatCannotBeReplaced()
     QCOMPARE(entries(), QStringList{ QStringLiteral("hardware-keyboard.xml") });
 }
 
+void KeyMapFileTest::backupCopiesCurrentContent_data()
+{
+    QTest::addColumn<bool>("linkToFile");
+    QTest::newRow("an older backup moves up") << false;
+    // It reads the same as the file, but is no copy of it.
+    QTest::newRow("a link to the file itself is no copy") << true;
+}
+
 void KeyMapFileTest::backupCopiesCurrentContent()
 {
+    QFETCH(bool, linkToFile);
     const QByteArray broken("<hardware-keyboard>\n\t<key-config>\n\t\t<key keycode=\"81\" st\xff");
     put(path(), broken);
-    put(KeyMapFile::backupPath(path()), "an older backup");
+    if (linkToFile)
+        QVERIFY(QFile::link(path(), KeyMapFile::backupPath(path())));
+    else
+        put(KeyMapFile::backupPath(path()), "an older backup");
     QVERIFY(KeyMapFile::keepBackup(path()));
     QCOMPARE(KeyMapFile::backupPath(path()), path() + QStringLiteral(".bak"));
     QCOMPARE(content(KeyMapFile::backupPath(path())), broken);
+    QVERIFY(!QFileInfo(KeyMapFile::backupPath(path())).isSymLink());
     QCOMPARE(content(path()), broken);
 }
 

@@ -156,6 +156,18 @@
         <source>%1 of %2</source>
         <translation>%1 von %2</translation>
     </message>
+    <message>
+        <source>Key mapping files and backups (*.xml *.xml.bak *.xml.bak.[1-5]);;All files (*)</source>
+        <translation>Tastenbelegungsdateien und Sicherungskopien (*.xml *.xml.bak *.xml.bak.[1-5]);;Alle Dateien (*)</translation>
+    </message>
+    <message>
+        <source>%1 was not imported: the list would be larger than %2 MiB as written.</source>
+        <translation>%1 wurde nicht importiert: Die Liste wäre gespeichert größer als %2 MiB.</translation>
+    </message>
+    <message>
+        <source>it is the editor&apos;s own key mapping file, which closing the window saves</source>
+        <translation>es ist die eigene Tastenbelegungsdatei des Editors, die beim Schließen des Fensters gespeichert wird</translation>
+    </message>
 </context>
 <context>
     <name>QTabWidget</name>
@@ -182,6 +194,50 @@
     <message>
         <source>The key mapping file is too large to edit here and is left as it is.</source>
         <translation>Die Tastenbelegungsdatei ist zu groß, um sie hier zu bearbeiten, und bleibt unverändert.</translation>
+    </message>
+    <message>
+        <source>%1 was not imported: the key mapping file is too large to edit here.</source>
+        <translation>%1 wurde nicht importiert: Die Tastenbelegungsdatei ist zu groß, um sie hier zu bearbeiten.</translation>
+    </message>
+    <message>
+        <source>no backup of it could be made (%1)</source>
+        <translation>es konnte keine Sicherungskopie davon angelegt werden (%1)</translation>
+    </message>
+    <message>
+        <source>Your changes could not be saved.</source>
+        <translation>Ihre Änderungen konnten nicht gespeichert werden.</translation>
+    </message>
+    <message>
+        <source>Retry</source>
+        <translation>Wiederholen</translation>
+    </message>
+    <message>
+        <source>Save As…</source>
+        <translation>Speichern unter …</translation>
+    </message>
+    <message>
+        <source>Close Without Saving</source>
+        <translation>Ohne Speichern schließen</translation>
+    </message>
+    <message>
+        <source>Save Key Combinations As</source>
+        <translation>Tastenkombinationen speichern unter</translation>
+    </message>
+    <message>
+        <source>Key mapping files (*.xml);;All files (*)</source>
+        <translation>Tastenbelegungsdateien (*.xml);;Alle Dateien (*)</translation>
+    </message>
+    <message>
+        <source>Changes that could not be saved on %1 were kept.</source>
+        <translation>Änderungen, die am %1 nicht gespeichert werden konnten, wurden aufbewahrt.</translation>
+    </message>
+    <message>
+        <source>Restore</source>
+        <translation>Wiederherstellen</translation>
+    </message>
+    <message>
+        <source>Discard</source>
+        <translation>Verwerfen</translation>
     </message>
 </context>
 </TS>

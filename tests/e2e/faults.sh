@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Closing when the key mapping file cannot be saved: the program says "Ups!", leaves
-# the old file exactly as it was (no half-written file, nothing left beside it) and
-# still completes the close: the settings are written and the input method hears
-# disable, reread, enable.
+# Ending (SIGTERM, as at a logout) when the key mapping file cannot be saved: the program
+# says "Ups!", leaves the old file exactly as it was (no half-written file, nothing left
+# beside it), keeps the list in the state folder and still completes the close: the
+# settings are written and the input method hears disable, reread, enable.
 #
 #   unwritable       the file cannot be opened for writing: it is a folder (which
 #                    holds even for root, unlike file permissions)
@@ -27,11 +27,20 @@
 #                other bytes: they become the backup, the older one moves up
 #   owner        run as root on another user's files: all stay that user's
 #
+#   full-folder  the data folder's file system fills up while the window is open: the
+#                close button brings the box "Your changes could not be saved.", Escape
+#                keeps the window and the input method hears nothing; once there is room
+#                again, Retry saves and the close goes on (a tmpfs of its own, root only)
+#
 # Usage: faults.sh unwritable|file-size-limit|unreplaceable|fifo|device-link|too-large|
-#                  changed-meanwhile|owner
-source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+#                  changed-meanwhile|owner|full-folder
 case=${1:?which fault}
-[[ $case != owner || $(id -u) == 0 ]] || exit 77 # only root gives files away
+# Only root gives files away or mounts a file system; the mount stays inside the test.
+[[ ($case != owner && $case != full-folder) || $(id -u) == 0 ]] || exit 77
+if [[ $case == full-folder && -z ${E2E_UNSHARED:-} ]]; then
+    E2E_UNSHARED=1 exec unshare --mount --propagation private bash "$0" "$@"
+fi
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 e2e_begin
 
 # N combinations, the Nth of the key "A" + N - 1 with the text "replacement N", in
@@ -67,10 +76,17 @@ close_with_failed_save()
     before=$(e2e_snapshot_folder "$E2E_DATA_DIR")
     e2e_start_app "$@"
     e2e_wait_window
-    e2e_close_window
+    kill -TERM "$E2E_APP_PID"
     e2e_wait_exit
     e2e_expect_status 0
     e2e_expect_log "$E2E_APP_ERR" "Ups!"
+    # A fault of the whole process (a file size limit, renames onto the name refused)
+    # strikes the copy too, and standard error says so.
+    if [[ ${expect_kept:-yes} == yes ]]; then
+        [[ -f $E2E_KEPT_DIR/hardware-keyboard.xml ]] || e2e_fail "the list was not kept"
+    else
+        e2e_expect_log "$E2E_APP_ERR" "The changes that could not be saved could not be kept in .* either: .+"
+    fi
     e2e_expect_bus "disable reread enable"
     e2e_expect_settings 'delay=1000
 fontSize=12
@@ -108,7 +124,7 @@ file-size-limit)
     (($(size "$E2E_KEYMAP") < 1024 && $(size "$W/keymap.written") > 1024)) \
         || e2e_fail "the fixture does not straddle the limit"
     cp "$E2E_KEYMAP" "$W/keymap.before"
-    close_with_failed_save --file-size-limit 1
+    expect_kept=no close_with_failed_save --file-size-limit 1
     e2e_expect_file "$E2E_KEYMAP" "$W/keymap.before"
     close_with_good_save
     ;;
@@ -117,7 +133,7 @@ unreplaceable)
     keymap_compact 2 >"$E2E_KEYMAP"
     keymap_written 2 >"$W/keymap.written"
     cp "$E2E_KEYMAP" "$W/keymap.before"
-    close_with_failed_save LD_PRELOAD="$E2E_FAILRENAME" \
+    expect_kept=no close_with_failed_save LD_PRELOAD="$E2E_FAILRENAME" \
         E2E_FAIL_RENAME_TARGET=hardware-keyboard.xml E2E_FAIL_RENAME_LOG="$W/refused"
     [[ -s $W/refused ]] || e2e_fail "the program never tried to put the new file in place"
     e2e_expect_file "$E2E_KEYMAP" "$W/keymap.before"
@@ -176,8 +192,11 @@ changed-meanwhile)
     ;;
 owner)
     keymap_compact 2 | head -c -10 >"$E2E_KEYMAP" # cut short: a backup is made too
-    printf '[Tavorin]\ndelay=900\n' >"$E2E_SETTINGS"
-    chown 65534:65534 "$E2E_KEYMAP" "$E2E_SETTINGS"
+    # The settings reached through the user's link: replaced by a file of theirs, the
+    # link's target left alone.
+    printf '[Tavorin]\ndelay=900\n' | tee "$W/settings.target" >"$W/settings.before"
+    ln -s "$W/settings.target" "$E2E_SETTINGS"
+    chown -h 65534:65534 "$E2E_KEYMAP" "$E2E_SETTINGS" "$W/settings.target"
     e2e_start_app
     e2e_wait_window
     e2e_close_window
@@ -185,6 +204,38 @@ owner)
     for file in "$E2E_KEYMAP" "$E2E_KEYMAP.bak" "$E2E_SETTINGS"; do
         [[ $(stat -c %u:%g "$file") == 65534:65534 ]] || e2e_fail "$file is not nobody's"
     done
+    [[ ! -L $E2E_SETTINGS ]] && grep -q '^delay=900$' "$E2E_SETTINGS" || e2e_fail "the settings"
+    e2e_expect_file "$W/settings.target" "$W/settings.before"
+    ;;
+full-folder)
+    mount -t tmpfs -o size=256k,mode=755 tmpfs "$E2E_DATA_DIR"
+    keymap_compact 2 >"$W/set.xml"
+    keymap_written 2 >"$W/keymap.written"
+    e2e_start_app -- "$W/set.xml"
+    e2e_wait_window
+    cat /dev/zero >"$E2E_DATA_DIR/filler" 2>/dev/null || true
+    e2e_close_window
+    e2e_wait_for label "Your changes could not be saved."
+    e2e_shows label "*/hardware-keyboard.xml: No space left on device" \
+        || e2e_fail "the box does not name the file and the reason"
+    for button in "Retry" "Save As…" "Close Without Saving"; do
+        e2e_shows "$E2E_BUTTON" "$button" || e2e_fail "the box has no \"$button\""
+    done
+    e2e_expect_bus "disable"
+    e2e_key Escape
+    e2e_wait_until "the message box to go" eval '! e2e_shows "$E2E_BUTTON" Retry'
+    e2e_alive "$E2E_APP_PID" || e2e_fail "Escape ended the program"
+    e2e_close_window
+    e2e_wait_for "$E2E_BUTTON" Retry
+    e2e_wait_until "Retry to have the focus" e2e_has_state "$E2E_BUTTON" Retry 1 focused
+    e2e_expect_bus "disable"
+    rm "$E2E_DATA_DIR/filler"
+    e2e_key Return # Retry, the default button
+    e2e_expect_clean_close
+    e2e_expect_log "$E2E_APP_ERR" "Ups!"
+    e2e_expect_file "$E2E_KEYMAP" "$W/keymap.written"
+    [[ ! -e $E2E_KEPT_DIR ]] || e2e_fail "a copy was kept although the file was saved"
+    umount "$E2E_DATA_DIR"
     ;;
 *) e2e_fail "unknown case $case" ;;
 esac

@@ -176,9 +176,9 @@ e2e_begin()
     trap e2e_cleanup EXIT
     trap 'exit 130' INT TERM HUP
 
-    mkdir -p "$W/config" "$W/data" "$W/cache" "$W/home"
+    mkdir -p "$W/config" "$W/data" "$W/cache" "$W/home" "$W/state"
     mkdir -m 700 "$W/run"
-    export HOME=$W/home XDG_CONFIG_HOME=$W/config XDG_DATA_HOME=$W/data
+    export HOME=$W/home XDG_CONFIG_HOME=$W/config XDG_DATA_HOME=$W/data XDG_STATE_HOME=$W/state
     export XDG_CACHE_HOME=$W/cache XDG_RUNTIME_DIR=$W/run
     export LANG=C.UTF-8 LC_ALL=C.UTF-8
     # Only the scale and the style asked for; no input method, session manager or
@@ -194,6 +194,7 @@ e2e_begin()
     E2E_DATA_DIR=$XDG_DATA_HOME/tavorin
     E2E_KEYMAP=$E2E_DATA_DIR/hardware-keyboard.xml
     E2E_SETTINGS=$XDG_CONFIG_HOME/Tavorin.conf
+    E2E_KEPT_DIR=$XDG_STATE_HOME/tavorin # what a close that cannot save keeps
 
     # -displayfd: the server picks a free display and writes its number once it
     # accepts connections, so tests can run side by side.

@@ -1,0 +1,204 @@
+#include "editor/shownmatches.h"
+
+#include "editor/keyconfig.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+// What a batch from the event loop may take, and how many editors it changes between
+// looks at the clock.
+constexpr qint64 batchNs = 8000000;
+constexpr qsizetype batchStep = 32;
+
+// Holds back the layout requests of a scroll area while a change is made in batches: the
+// scroll area would measure the whole list after each batch, though its height is kept.
+class HoldLayoutRequests : public QObject
+{
+public:
+    HoldLayoutRequests(QObject *parent, const std::vector<bool> &holding)
+        : QObject(parent)
+        , m_holding(holding)
+    {
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        return event->type() == QEvent::LayoutRequest && !m_holding.empty();
+    }
+
+private:
+    const std::vector<bool> &m_holding;
+};
+} // namespace
+
+ShownMatches::ShownMatches(QScrollArea *view, QWidget *container, QVBoxLayout *layout,
+                           const QList<KeyConfig *> &editors)
+    : m_view(view)
+    , m_container(container)
+    , m_layout(layout)
+    , m_editors(editors)
+    , m_timer(new QTimer(container))
+    , m_holdScrollArea(new HoldLayoutRequests(view, m_wanted))
+{
+    view->installEventFilter(m_holdScrollArea);
+    m_timer->setSingleShot(true);
+    m_timer->setInterval(0);
+    QObject::connect(m_timer, &QTimer::timeout, container, [this] { showBatch(); });
+}
+
+// The filter refers to m_wanted, and the timer to this: both go first.
+ShownMatches::~ShownMatches()
+{
+    delete m_holdScrollArea;
+    delete m_timer;
+}
+
+bool ShownMatches::leavesOut(const KeyConfig *editor) const
+{
+    return m_filter.isActive() && !m_filter.matches(editor->keys(), editor->replacement());
+}
+
+qsizetype ShownMatches::shownCount() const
+{
+    if (!m_wanted.empty())
+        return std::count(m_wanted.cbegin(), m_wanted.cend(), true);
+    return std::count_if(m_editors.cbegin(), m_editors.cend(),
+                         [](const KeyConfig *editor) { return !editor->isHidden(); });
+}
+
+// Below the list's end, out of view: where an editor waits for the layout to place it.
+int ShownMatches::belowEnd() const
+{
+    return m_container->height();
+}
+
+void ShownMatches::show(KeyConfig *editor, bool shown)
+{
+    editor->setHidden(!shown);
+    // Qt asks each widget it shows to repaint itself, and the next paint then takes each of
+    // those widgets through all its siblings: thousands of editors shown at once would take
+    // seconds. What is in view is repainted as a whole instead.
+    QCoreApplication::removePostedEvents(editor, QEvent::UpdateLater);
+    for (QWidget *child : editor->findChildren<QWidget *>())
+        QCoreApplication::removePostedEvents(child, QEvent::UpdateLater);
+}
+
+bool ShownMatches::setFilter(const CombinationFilter &filter)
+{
+    m_filter = filter;
+    const qsizetype count = m_editors.size();
+    std::vector<bool> wanted(size_t(count), false);
+    qsizetype changes = 0;
+    for (qsizetype i = 0; i < count; ++i) {
+        const KeyConfig *editor = m_editors.at(i);
+        wanted[size_t(i)] = m_filter.matches(editor->keys(), editor->replacement());
+        changes += editor->isHidden() == wanted[size_t(i)];
+    }
+    if (changes == 0 && m_wanted.empty())
+        return false;
+
+    // Laid out once, not per editor; in batches, only once the last is done.
+    m_layout->setEnabled(false);
+    if (!m_container->isVisible()) { // nothing to see: all at once
+        for (qsizetype i = 0; i < count; ++i) {
+            if (m_editors.at(i)->isHidden() == wanted[size_t(i)])
+                show(m_editors.at(i), wanted[size_t(i)]);
+        }
+        m_wanted.clear();
+        m_timer->stop();
+        m_layout->setEnabled(true);
+        m_container->setMinimumHeight(0);
+        m_container->setMaximumHeight(QWIDGETSIZE_MAX);
+        return true;
+    }
+
+    // The height the list will have, kept while the batches run, so that the scroll bar
+    // stays as it will be.
+    int height = 0;
+    for (qsizetype i = 0; i < count; ++i) {
+        if (wanted[size_t(i)])
+            height += m_editors.at(i)->sizeHint().height();
+    }
+    const int viewHeight = m_view->viewport()->height();
+    m_container->setFixedHeight(qMax(height, viewHeight));
+    m_container->resize(m_container->width(), qMax(height, viewHeight)); // and the scroll bar
+    m_view->verticalScrollBar()->setValue(0);
+
+    // The first two screenfuls at once, placed as the layout will place them. Editors still
+    // shown where an earlier layout put them leave that room: those left out are hidden, the
+    // others wait out of view for the layout. The rest is left to the batches.
+    const int width = m_container->width();
+    const int top = 2 * viewHeight;
+    int y = 0;
+    for (qsizetype i = 0; i < count; ++i) {
+        KeyConfig *editor = m_editors.at(i);
+        const bool shown = wanted[size_t(i)];
+        if (shown && y < top) {
+            const int editorHeight = editor->sizeHint().height();
+            editor->setGeometry(0, y, width, editorHeight);
+            if (editor->isHidden())
+                show(editor, true);
+            y += editorHeight;
+        } else if (!editor->isHidden() && editor->y() < top) {
+            if (shown)
+                editor->move(0, belowEnd());
+            else
+                show(editor, false);
+        }
+    }
+    const qsizetype next = 0;
+    m_wanted = std::move(wanted);
+    m_next = next;
+    m_timer->start(); // after what is in view has been painted
+    return true;
+}
+
+void ShownMatches::showBatch()
+{
+    QElapsedTimer clock;
+    clock.start();
+    const qsizetype count = m_editors.size();
+    for (qsizetype step = 0; m_next < count; ++m_next, ++step) {
+        if (step % batchStep == 0 && step > 0 && clock.nsecsElapsed() > batchNs)
+            break;
+        KeyConfig *editor = m_editors.at(m_next);
+        const bool shown = m_wanted[size_t(m_next)];
+        if (editor->isHidden() != shown)
+            continue;
+        if (shown)
+            editor->move(0, belowEnd()); // out of view until the layout places it
+        show(editor, shown);
+    }
+    if (m_next < count) {
+        m_timer->start();
+        return;
+    }
+    finish();
+}
+
+void ShownMatches::finish()
+{
+    if (m_wanted.empty())
+        return;
+    m_timer->stop();
+    const qsizetype count = m_editors.size();
+    for (; m_next < count; ++m_next) {
+        KeyConfig *editor = m_editors.at(m_next);
+        if (editor->isHidden() == m_wanted[size_t(m_next)])
+            show(editor, m_wanted[size_t(m_next)]);
+    }
+    m_wanted.clear();
+    m_next = 0;
+    // The layout places every editor, those in view where they are already.
+    m_layout->setEnabled(true);
+    m_container->setMinimumHeight(0);
+    m_container->setMaximumHeight(QWIDGETSIZE_MAX);
+    m_layout->invalidate();
+    QCoreApplication::postEvent(m_view, new QEvent(QEvent::LayoutRequest));
+}
