@@ -1,5 +1,6 @@
 #include "editor/inputbutton.h"
 
+#include "editor/announcer.h"
 #include "editor/keycodes.h"
 
 #include <QEvent>
@@ -95,8 +96,11 @@ void InputButton::keyPressEvent(QKeyEvent *event)
     const int key = KeyCodes::keyFromQt(event->key());
     const int state = KeyCodes::stateFromQt(event->modifiers());
     if (key != KeyCodes::NoKey && !KeyCodes::label(key, state).isNull()) {
-        if (!m_keepsLabel)
+        if (!m_keepsLabel) {
             setText(key, state);
+            // The key itself is echoed by the screen reader; what the button now shows is not.
+            Announcer::announce(this, KeyCodes::label(key, state));
+        }
         Q_EMIT keyPressed(key, state);
     }
     event->accept();
