@@ -59,18 +59,29 @@ void InputButton::setPosition(const QString &position)
     updateDescription();
 }
 
+void InputButton::setHint(const QString &hint)
+{
+    if (hint == m_hint)
+        return;
+    m_hint = hint;
+    updateDescription();
+}
+
 // An empty button says which key it holds, since there is no label to read.
 void InputButton::updateDescription()
 {
-    if (!m_holdsUnlabelledKey)
-        setAccessibleDescription(m_position);
-    else if (m_position.isEmpty())
-        setAccessibleDescription(toolTip());
-    else
-        setAccessibleDescription(tr("%1: key code %2, modifier state %3 (no label)")
-                                     .arg(m_position)
-                                     .arg(keyCode)
-                                     .arg(keyState));
+    QString description = m_position;
+    if (m_holdsUnlabelledKey && m_position.isEmpty())
+        description = toolTip();
+    else if (m_holdsUnlabelledKey)
+        description = tr("%1: key code %2, modifier state %3 (no label)")
+                          .arg(m_position)
+                          .arg(keyCode)
+                          .arg(keyState);
+    if (!m_hint.isEmpty())
+        description += (description.isEmpty() ? QString() : QStringLiteral(". ")) + m_hint;
+    if (description != accessibleDescription())
+        setAccessibleDescription(description);
 }
 
 void InputButton::takeFocus()
