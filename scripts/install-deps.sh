@@ -24,10 +24,11 @@ declare -A sets=(
     # A virtual screen with a window manager, key events and screenshots, a private
     # session bus, the font the click positions were measured with, the checkers of the
     # desktop entry and of the key mapping files the tests write, and an X session manager
-    # (xsm, which needs iceauth) to log out of.
+    # (xsm, which needs iceauth) to log out of; the screen reader Orca on the
+    # accessibility bus.
     [test]="xvfb xauth openbox wmctrl xdotool x11-utils imagemagick dbus-daemon dbus-bin
             fonts-dejavu-core desktop-file-utils libxml2-utils x11-session-utils
-            x11-xserver-utils"
+            x11-xserver-utils orca at-spi2-core"
     [bench]="xvfb dbus-daemon"
     [fuzz]="clang libclang-rt-14-dev"
     [package]="dpkg-dev file lintian appstream"

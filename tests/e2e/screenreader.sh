@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# The Physical Keyboard tab with a screen reader, by keyboard alone: Debian's Orca runs on
+# a private accessibility bus and writes what it speaks to its debug log ("SPEECH OUTPUT"
+# lines), which is checked for the editor's own words, in order.
+#
+#   orca, orca-de  Tab to the second combination, capture a key that the first has too,
+#                empty its replacement, type into Find, delete the combination found: the
+#                captured key's label, both hints, the find count and the undo bar's text
+#                are spoken (in English, then in German)
+#
+# Usage: screenreader.sh orca|orca-de
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+case=${1:?which case}
+e2e_begin
+for tool in orca /usr/libexec/at-spi-bus-launcher; do
+    command -v "$tool" >/dev/null || e2e_fail "$tool is missing: scripts/install-deps.sh test installs it"
+done
+
+# The accessibility bus on the private session bus, and Orca on it, without sound or
+# braille: what it would say is in its debug log. Its settings stay in the work folder.
+# Speech Dispatcher is not started (SPEECHD_CMD): Orca logs what it would say all the same.
+start_screen_reader()
+{
+    export GSETTINGS_BACKEND=memory SPEECHD_CMD=/bin/false
+    unset NO_AT_BRIDGE
+    e2e_spawn /usr/libexec/at-spi-bus-launcher --launch-immediately >"$W/atspi.log" 2>&1
+    e2e_wait_until "the accessibility bus" eval 'dbus-send --session --print-reply \
+        --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress >/dev/null 2>&1'
+    mkdir -p "$W/orca"
+    # Orca writes its debug log through a buffer, flushed only when full, unless the log
+    # is a terminal: it writes to the terminal of script(1), which copies each line at once.
+    e2e_spawn script -qfec "echo \$\$ >'$W/orca.pid'; exec orca --debug-file=/dev/stdout -u '$W/orca'" \
+        "$W/orca.log" >/dev/null 2>&1 </dev/null
+    e2e_wait_until "Orca to start" e2e_has_line "$W/orca.pid"
+    E2E_PIDS+=("$(cat "$W/orca.pid")") # stopped before script(1), with KILL if it must be
+    e2e_wait_until "Orca to start" grep -qF "SPEECH OUTPUT: 'Screen reader on.'" "$W/orca.log"
+}
+
+# What Orca spoke so far, one utterance a line.
+spoken() { sed -n "s/^.*SPEECH OUTPUT: '\(.*\)'.*$/\1/p" "$W/orca.log"; }
+
+heard=0 # the utterances checked so far
+said_next() # TEXT: a later utterance holds TEXT; it becomes the last one checked
+{
+    local line
+    line=$(spoken | awk -v from="$heard" -v text="$1" 'NR > from && index($0, text) { print NR; exit }')
+    [[ -n $line ]] && heard=$line
+}
+
+expect_spoken() # TEXT...: Orca says each, in this order, after what it said before
+{
+    local text
+    for text; do
+        e2e_wait_until "Orca to say \"$text\" (said: $(spoken | tail -n 5 | tr '\n' '|'))" \
+            said_next "$text"
+    done
+}
+
+case $case in
+orca | orca-de)
+    language=()
+    texts=("key 1 of combination 2" "Sh+q" "Same keys as combination 1"
+        "Not saved: no replacement text" "1 of 2" "Combination 1 deleted.")
+    if [[ $case == orca-de ]]; then
+        language=(LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8)
+        texts=("Taste 1 von Kombination 2" "Sh+q" "Dieselben Tasten wie Kombination 1"
+            "Nicht gespeichert: kein Ersetzungstext" "1 von 2" "Kombination 1 gelöscht.")
+    fi
+    mkdir -p "$E2E_DATA_DIR"
+    printf '<hardware-keyboard>\n\t<key-config>\n\t\t<key keycode="81" state="8"/>\n\t\t<replacement text="QA"/>\n\t</key-config>\n\t<key-config>\n\t\t<key keycode="84" state="0"/>\n\t\t<replacement text="T"/>\n\t</key-config>\n</hardware-keyboard>' >"$E2E_KEYMAP"
+    start_screen_reader
+    e2e_start_app "${language[@]}"
+    e2e_wait_window
+    expect_spoken "Tavorin Settings"
+    # GIVEN the Physical Keyboard tab, WHEN Tab passes the find row (Find, Press Keys,
+    # Import…, Export…) and the first combination (its key, ">>", Replacement, delete)
+    e2e_key ctrl+Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab
+    # THEN the second combination's key button is reached, and it captures Shift+Q, which
+    # the first combination has too: its label and the new hint are heard.
+    expect_spoken "${texts[0]}"
+    e2e_key shift+q
+    expect_spoken "${texts[1]}" "${texts[2]}"
+    # Its replacement field names the hint too; emptied, the other hint is heard.
+    e2e_key Tab Tab
+    expect_spoken "${texts[2]}"
+    e2e_key ctrl+a BackSpace
+    expect_spoken "${texts[3]}"
+    # The count of what Find leaves shown.
+    e2e_key ctrl+f
+    e2e_type qa
+    expect_spoken "${texts[4]}"
+    # From Find to the delete button of the one combination shown, and delete it.
+    e2e_key Tab Tab Tab Tab Tab Tab Tab space
+    expect_spoken "${texts[5]}"
+    e2e_close_window
+    e2e_expect_clean_close
+    ;;
+*)
+    e2e_fail "unknown case '$case'"
+    ;;
+esac
