@@ -108,9 +108,10 @@ void InputButton::keyPressEvent(QKeyEvent *event)
     const int state = KeyCodes::stateFromQt(event->modifiers());
     if (key != KeyCodes::NoKey && !KeyCodes::label(key, state).isNull()) {
         if (!m_keepsLabel) {
-            setText(key, state);
-            // The key itself is echoed by the screen reader; what the button now shows is not.
+            // A screen reader echoes the key pressed, not what the button now shows; said
+            // before what the new key changes in its combination (a hint).
             Announcer::announce(this, KeyCodes::label(key, state));
+            setText(key, state);
         }
         Q_EMIT keyPressed(key, state);
     }
