@@ -123,7 +123,7 @@ ConfigWidget::ConfigWidget(QWidget *parent, const char *name)
     m_keyboardLayout->setSpacing(6);
     connect(this, &QTabWidget::currentChanged, this, [this, keyboard](int index) {
         if (widget(index) == keyboard)
-            keyConfigSet.get();
+            keyConfigSet();
     });
 
     Config config(QStringLiteral("Tavorin"), Config::User);
@@ -134,12 +134,12 @@ ConfigWidget::ConfigWidget(QWidget *parent, const char *name)
     delayBox->setValue(config.readNumEntry(QStringLiteral("delay"), 1000));
 
     // Read now, on the window's thread, so that a file with an unknown element ends the
-    // program before the window is shown; the list is made from it later (keyConfigSet).
+    // program before the window is shown; the list is made from it later (keyConfigSet()).
     const QString path = keyMappingPath();
     XmlParser parser;
     parser.setLimits(KeyMapFile::maxFileSize, KeyMapFile::maxCombinations);
     const std::unique_ptr<XmlParser::Keyboard> read = parser.parse(path);
-    loadKeyMappings(path, parser, read.get());
+    prepareKeyConfigSet(path, parser, read.get());
 }
 
 void ConfigWidget::switchInputMethodOn()
@@ -148,23 +148,22 @@ void ConfigWidget::switchInputMethodOn()
         sendToInputMethod("enable()");
 }
 
-// Takes what was read (no keyboard: no file); the list is made from it when first used.
-void ConfigWidget::loadKeyMappings(const QString &path, const XmlParser &parser,
-                                   const XmlParser::Keyboard *keyboard)
+void ConfigWidget::prepareKeyConfigSet(const QString &path, const XmlParser &parser,
+                                       const XmlParser::Keyboard *keyboard)
 {
     m_loadedFingerprint = parser.fingerprint();
     if (parser.fileStatus() == KeyMapFile::Status::TooLarge) {
         // Neither loaded nor replaced; the General tab and the messages work as usual.
         qCWarning(lcApp, "%s is too large to edit here (%s); it is left as it is", qPrintable(path),
                   qPrintable(parser.errorString()));
-        keyConfigSet.setMaker([this]() -> KeyConfigSet * {
+        m_makeKeyConfigSet = [this]() -> KeyConfigSet * {
             m_keyboardLayout->addWidget(new QLabel(
                 QTabWidget::tr(
                     "The key mapping file is too large to edit here and is left as it is."),
                 m_keyboardLayout->parentWidget()));
             m_keyboardLayout->addStretch(1);
             return nullptr;
-        });
+        };
         return;
     }
     if (keyboard) {
@@ -179,20 +178,27 @@ void ConfigWidget::loadKeyMappings(const QString &path, const XmlParser &parser,
         }
     }
     // Without a file, the list starts with one empty combination.
-    keyConfigSet.setMaker([this, found = bool(keyboard),
-                           items = keyboard ? keyboard->items() : QList<XmlParser::KeyConfig>()] {
+    m_makeKeyConfigSet = [this, found = bool(keyboard),
+                          items = keyboard ? keyboard->items() : QList<XmlParser::KeyConfig>()] {
         QWidget *page = m_keyboardLayout->parentWidget();
         auto *list = found ? new KeyConfigSet(items, page) : new KeyConfigSet(page);
         m_keyboardLayout->addWidget(list);
         return list;
-    });
+    };
+}
+
+KeyConfigSet *ConfigWidget::keyConfigSet()
+{
+    if (m_makeKeyConfigSet)
+        m_keyConfigSet = std::exchange(m_makeKeyConfigSet, nullptr)();
+    return m_keyConfigSet;
 }
 
 bool ConfigWidget::event(QEvent *event)
 {
     // The list is made once the window's first paint is done, not during it.
-    if (event->type() == QEvent::Paint && !keyConfigSet.isMade())
-        QTimer::singleShot(0, this, [this] { keyConfigSet.get(); });
+    if (event->type() == QEvent::Paint && m_makeKeyConfigSet)
+        QTimer::singleShot(0, this, [this] { keyConfigSet(); });
     return QTabWidget::event(event);
 }
 
@@ -200,19 +206,21 @@ void ConfigWidget::importKeyMappings(const QStringList &paths)
 {
     if (paths.isEmpty())
         return;
-    if (!keyConfigSet) {
+    KeyConfigSet *list = keyConfigSet();
+    if (!list) {
         qCWarning(lcApp, "Not imported, since the key mapping file is too large to edit here: %s",
                   qPrintable(paths.join(QLatin1String(", "))));
         return;
     }
     setCurrentWidget(m_keyboardLayout->parentWidget());
-    keyConfigSet->importFiles(paths);
+    list->importFiles(paths);
 }
 
 void ConfigWidget::saveKeyMappings()
 {
     const QString path = keyMappingPath();
-    if (!keyConfigSet) {
+    KeyConfigSet *list = keyConfigSet();
+    if (!list) {
         qCDebug(lcApp, "%s is left as it is: too large to edit here", qPrintable(path));
         return;
     }
@@ -241,7 +249,7 @@ void ConfigWidget::saveKeyMappings()
             qCWarning(lcApp, "%s could not be read to its end; its original content is kept in %s",
                       qPrintable(path), qPrintable(KeyMapFile::backupPath(path)));
     }
-    if (!KeyMapFile::write(path, KeyMapFormat::encode(keyConfigSet->xml()), &error)) {
+    if (!KeyMapFile::write(path, KeyMapFormat::encode(list->xml()), &error)) {
         qCDebug(lcApp, "Ups!");
         qCWarning(lcApp, "%s was left as it was: %s", qPrintable(path), qPrintable(error));
     }

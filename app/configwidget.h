@@ -6,7 +6,6 @@
 #include <QTabWidget>
 
 #include <functional>
-#include <utility>
 
 QT_BEGIN_NAMESPACE
 class QCloseEvent;
@@ -44,37 +43,21 @@ protected:
 private:
     friend class ConfigWidgetTest;
 
-    // A pointer to an object that is made when the pointer is first used.
-    template <typename T> class MadeWhenUsed
-    {
-    public:
-        void setMaker(std::function<T *()> maker) { m_maker = std::move(maker); }
-        bool isMade() const { return !m_maker; }
-        T *get()
-        {
-            if (m_maker)
-                m_object = std::exchange(m_maker, nullptr)();
-            return m_object;
-        }
-        T *operator->() { return get(); }
-        explicit operator bool() { return get() != nullptr; }
-
-    private:
-        std::function<T *()> m_maker;
-        T *m_object = nullptr;
-    };
-
-    void loadKeyMappings(const QString &path, const XmlParser &parser,
-                         const XmlParser::Keyboard *keyboard);
+    // Keeps what was read (no keyboard: no file) for the list, which is made when first
+    // asked for.
+    void prepareKeyConfigSet(const QString &path, const XmlParser &parser,
+                             const XmlParser::Keyboard *keyboard);
+    // The Physical Keyboard page's list, made at the first call: right after the window's
+    // first paint, when that tab is first shown, or by whoever asks first; the window opens
+    // as fast as without combinations. Null for a file too large to edit.
+    KeyConfigSet *keyConfigSet();
     void saveKeyMappings();
 
     QLineEdit *symbolsEdit = nullptr;
     QSpinBox *fontSizeBox = nullptr;
-    // The Physical Keyboard page's list of what the key mapping file held, made when first
-    // used: right after the window's first paint, when that tab is first shown, or through
-    // this member, whichever comes first; the window opens as fast as without combinations.
-    // Null for a file too large to edit.
-    MadeWhenUsed<KeyConfigSet> keyConfigSet;
+    // Makes what keyConfigSet() returns; empty once it has run.
+    std::function<KeyConfigSet *()> m_makeKeyConfigSet;
+    KeyConfigSet *m_keyConfigSet = nullptr;
     QSpinBox *delayBox = nullptr;
 
     QVBoxLayout *m_keyboardLayout = nullptr; // the Physical Keyboard page's column

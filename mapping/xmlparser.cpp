@@ -50,12 +50,6 @@ qsizetype firstInvalidUtf8(const QByteArray &content)
     return QStringView(text).left(end).toUtf8().size();
 }
 
-std::function<void()> &beforeExitHook()
-{
-    static std::function<void()> hook;
-    return hook;
-}
-
 bool isBlank(QChar c)
 {
     return c.isSpace();
@@ -120,11 +114,6 @@ XmlParser::KeyConfig *XmlParser::Keyboard::addKeyConfig(const KeyConfig &config)
 XmlParser::XmlParser() = default;
 
 XmlParser::~XmlParser() = default;
-
-void XmlParser::setBeforeExit(std::function<void()> hook)
-{
-    beforeExitHook() = std::move(hook);
-}
 
 void XmlParser::setLimits(qint64 maxBytes, int maxCombinations)
 {
@@ -278,8 +267,6 @@ void XmlParser::unknownTag(const QString &qName)
     const QByteArray message = "Unknow tag " + qName.toLatin1() + '\n';
     std::fwrite(message.constData(), 1, size_t(message.size()), stderr);
     std::fflush(stderr);
-    if (beforeExitHook())
-        beforeExitHook()();
     // An orderly end, not an abort: no core dump for a file the user can mend.
     std::exit(1);
 }

@@ -7,7 +7,6 @@
 #include <QString>
 #include <QXmlStreamAttributes>
 
-#include <functional>
 #include <limits>
 #include <memory>
 
@@ -85,12 +84,9 @@ public:
     // Why the last parse was not complete, for a warning; empty when it was.
     QString errorString() const { return m_errorString; }
 
-    // Runs when an unknown element ends the process, after the message is written.
-    static void setBeforeExit(std::function<void()> hook);
-
 protected:
-    // Writes "Unknow tag <name>" to standard error, runs the before-exit hook and ends
-    // the process with exit status 1. Overrides may call stop() instead.
+    // Writes "Unknow tag <name>" to standard error and ends the process with exit
+    // status 1. Overrides may call stop() instead.
     virtual void unknownTag(const QString &qName);
     // Ends the current parse after the element being handled.
     void stop();

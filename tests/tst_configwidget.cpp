@@ -56,7 +56,7 @@ private:
     // -1 when the tab holds no list: the file was too large to edit.
     static int editors(ConfigWidget &w)
     {
-        return w.keyConfigSet ? w.keyConfigSet->findChildren<KeyConfig *>().size() : -1;
+        return w.keyConfigSet() ? w.keyConfigSet()->findChildren<KeyConfig *>().size() : -1;
     }
     void closeWindow(ConfigWidget &w);
     static QLineEdit *symbols(ConfigWidget &w) { return w.symbolsEdit; }

@@ -1,7 +1,9 @@
 #include "editor/keyconfigset.h"
 
 #include "editor/inputbutton.h"
+#include "editor/keyboardpage.h"
 #include "editor/keyconfig.h"
+#include "editor/undobar.h"
 #include "findbutton.h"
 
 #include <QAccessible>
@@ -403,8 +405,8 @@ void KeyConfigSetTest::hints()
         } else if (words.at(0) == u"undo") {
             set.undo(); // what "Undo" and Ctrl+Z do; a no-op without the bar
         } else if (words.at(0) == u"expire") {
-            set.m_undoTimer->start(0);
-            QTRY_VERIFY(set.m_undoBar->isHidden());
+            set.m_page->undoBar->m_timer->start(0);
+            QTRY_VERIFY(set.m_page->undoBar->isHidden());
         } else if (words.at(0) == u"add") {
             set.add();
         } else if (words.at(0) == u"build") {
@@ -442,8 +444,8 @@ void KeyConfigSetTest::hints()
             seen.append(QStringLiteral("%1:%2").arg(i + 1).arg(hint->text()));
         }
     }
-    if (set.m_undoBar->isVisibleTo(&set))
-        seen.append(QStringLiteral("bar:") + set.m_undoLabel->text());
+    if (set.m_page->undoBar->isVisibleTo(&set))
+        seen.append(QStringLiteral("bar:") + set.m_page->undoBar->m_label->text());
     if (const auto *box = set.findChild<QMessageBox *>())
         seen.append(QStringLiteral("box:") + box->text().replace(imported.fileName(), "FILE"));
     if (expected == QStringList{ "none" })

@@ -515,7 +515,6 @@ void XmlParserTest::manyCombinationsKeepTheirKeys()
 void XmlParserTest::unknownElementExits_data()
 {
     QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<bool>("hook");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QByteArray>("stdErr");
     QTest::addColumn<QByteArray>("stdOut");
@@ -523,30 +522,25 @@ void XmlParserTest::unknownElementExits_data()
     const QByteArray capital = "<hardware-keyboard><key-config><key keycode='1'/></key-config>"
                                "<KEY-CONFIG/></hardware-keyboard>";
     QTest::newRow("capital letters")
-        << capital << false << 1 << QByteArray("Unknow tag KEY-CONFIG\n") << QByteArray();
-    QTest::newRow("hook runs after the message")
-        << capital << true << 1 << QByteArray("Unknow tag KEY-CONFIG\nhook ran\n") << QByteArray();
-    QTest::newRow("name in latin-1") << QByteArray("<t\xc3\xabst/>") << false << 1
+        << capital << 1 << QByteArray("Unknow tag KEY-CONFIG\n") << QByteArray();
+    QTest::newRow("name in latin-1") << QByteArray("<t\xc3\xabst/>") << 1
                                      << QByteArray("Unknow tag t\xebst\n") << QByteArray();
     QTest::newRow("known elements only")
-        << QByteArray("<hardware-keyboard><key-config/></hardware-keyboard>") << true << 0
+        << QByteArray("<hardware-keyboard><key-config/></hardware-keyboard>") << 0
         << QByteArray() << QByteArray("1 combinations, complete\n");
     QTest::newRow("unknown element after a parse error")
-        << QByteArray("<hardware-keyboard><key-config></hardware-keyboard><bogus/>") << true << 0
+        << QByteArray("<hardware-keyboard><key-config></hardware-keyboard><bogus/>") << 0
         << QByteArray() << QByteArray("1 combinations, incomplete\n");
 }
 
 void XmlParserTest::unknownElementExits()
 {
     QFETCH(QByteArray, content);
-    QFETCH(bool, hook);
     QFETCH(int, exitCode);
     QFETCH(QByteArray, stdErr);
     QFETCH(QByteArray, stdOut);
 
-    QStringList arguments{ writeFile("exit.xml", content) };
-    if (hook)
-        arguments << QStringLiteral("--hook");
+    const QStringList arguments{ writeFile("exit.xml", content) };
     // A runtime folder of its own, so that the application in the child writes nothing
     // else to standard error.
     const QString runtime = m_dir.filePath(QStringLiteral("runtime"));
