@@ -10,6 +10,7 @@
 #include <QWidget>
 
 QT_BEGIN_NAMESPACE
+class QPushButton;
 class QScrollArea;
 class QVBoxLayout;
 QT_END_NAMESPACE
@@ -89,6 +90,7 @@ private:
     QList<KeyConfig *> configs; // in screen order; not owning
     QScrollArea *scrollView = nullptr;
     KeyboardPage *m_page = nullptr;
+    QPushButton *m_addButton = nullptr;
 
     bool m_repaintPending = false; // a forceRepaint() is queued
 
