@@ -156,6 +156,10 @@
         <source>%1 of %2</source>
         <translation>%1 von %2</translation>
     </message>
+    <message>
+        <source>Key combinations</source>
+        <translation>Tastenkombinationen</translation>
+    </message>
 </context>
 <context>
     <name>QTabWidget</name>
