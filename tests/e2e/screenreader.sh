@@ -7,25 +7,22 @@
 #                empty its replacement, type into Find, delete the combination found: the
 #                captured key's label, both hints, the find count and the undo bar's text
 #                are spoken (in English, then in German)
+#   focus-order  without a screen reader: Tab and Shift+Tab on both tabs, read from the
+#                accessibility tree, after an import, an add, a delete with its undo and a
+#                filter: every stop named, in the order the page reads
 #
-# Usage: screenreader.sh orca|orca-de
+# Usage: screenreader.sh orca|orca-de|focus-order
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 case=${1:?which case}
 e2e_begin
-for tool in orca /usr/libexec/at-spi-bus-launcher; do
-    command -v "$tool" >/dev/null || e2e_fail "$tool is missing: scripts/install-deps.sh test installs it"
-done
 
-# The accessibility bus on the private session bus, and Orca on it, without sound or
-# braille: what it would say is in its debug log. Its settings stay in the work folder.
-# Speech Dispatcher is not started (SPEECHD_CMD): Orca logs what it would say all the same.
+# Orca on the accessibility bus, without sound or braille: what it would say is in its
+# debug log. Its settings stay in the work folder. Speech Dispatcher is not started
+# (SPEECHD_CMD): Orca logs what it would say all the same.
 start_screen_reader()
 {
+    command -v orca >/dev/null || e2e_fail "orca is missing: scripts/install-deps.sh test installs it"
     export GSETTINGS_BACKEND=memory SPEECHD_CMD=/bin/false
-    unset NO_AT_BRIDGE
-    e2e_spawn /usr/libexec/at-spi-bus-launcher --launch-immediately >"$W/atspi.log" 2>&1
-    e2e_wait_until "the accessibility bus" eval 'dbus-send --session --print-reply \
-        --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress >/dev/null 2>&1'
     mkdir -p "$W/orca"
     # Orca writes its debug log through a buffer that is flushed only when full: here it
     # is opened line-buffered, so each line is in the file at once.
@@ -77,7 +74,73 @@ press()
     done
 }
 
+# The focused object's line of the accessibility tree: the last of those with the state,
+# below the window and, on the tab bar, the bar.
+focused() { e2e_a11y | awk -F'\t' '$4 ~ /(^|,)focused(,|$)/' | tail -n 1; }
+
+# Sets E2E_OBJECT once the focus has left the object of line $1.
+focus_moved()
+{
+    E2E_OBJECT=$(focused)
+    [[ -n $E2E_OBJECT && $E2E_OBJECT != "$1" ]]
+}
+
+# expect_tabs KEY NAME...: each press of KEY moves the focus to an object of that name
+# (the accessible name; every stop has one).
+expect_tabs()
+{
+    local key=$1 name line
+    shift
+    line=$(focused)
+    for name; do
+        press "$key"
+        e2e_wait_until "the focus to move on from '$(cut -f 3 <<<"$line")' (to '$name')" \
+            focus_moved "$line"
+        line=$E2E_OBJECT
+        [[ $(cut -f 3 <<<"$line") == "$name" ]] \
+            || e2e_fail "$key: focus on '$(cut -f 2,3 <<<"$line")', expected '$name'"
+    done
+}
+
 case $case in
+focus-order)
+    mkdir -p "$E2E_DATA_DIR"
+    printf '<hardware-keyboard>\n\t<key-config>\n\t\t<key keycode="81" state="8"/>\n\t\t<replacement text="QA"/>\n\t</key-config>\n\t<key-config>\n\t\t<key keycode="84" state="0"/>\n\t\t<replacement text="T"/>\n\t</key-config>\n</hardware-keyboard>' >"$E2E_KEYMAP"
+    printf '<hardware-keyboard>\n\t<key-config>\n\t\t<key keycode="90" state="0"/>\n\t\t<replacement text="AZ"/>\n\t</key-config>\n</hardware-keyboard>' >"$W/imported.xml"
+    # GIVEN a list of two and one combination imported from the command line
+    e2e_start_app -- "$W/imported.xml"
+    e2e_wait_window
+    e2e_wait_for "push button" "Undo"
+    # The General tab (the import showed the other): its fields in order, then round to
+    # the tab bar.
+    press ctrl+Tab
+    e2e_wait_until "the General tab" e2e_has_state "page tab" "General" 1 focused
+    expect_tabs Tab "Virtual keyboard:" "Virtual keyboard font size: " \
+        "Maximum delay between keypair on physical keyboard to be grouped for translation" \
+        "General"
+    # WHEN "Add Key Combination", the last stop, adds a fourth, which is deleted
+    press ctrl+Tab
+    expect_tabs BackTab "Add Key Combination"
+    press space
+    expect_tabs BackTab delete
+    press space
+    # THEN "Undo" has the focus, right after the find row and before the first combination
+    e2e_wait_until "Undo to take the focus" e2e_has_state "push button" "Undo" 1 focused
+    expect_tabs BackTab "Export…"
+    expect_tabs Tab "Undo" "Sh+q"
+    # WHEN the delete is undone, and a filter leaves the first and the third shown
+    expect_tabs BackTab "Undo"
+    press space
+    e2e_wait_until "the delete to be undone" eval '! e2e_shows "push button" "Undo"'
+    press ctrl+f a
+    e2e_wait_until "the filter" e2e_shows label "2 of 4"
+    # THEN Tab goes through the page as it reads, and Shift+Tab back
+    expect_tabs Tab "Press Keys" "Import…" "Export…" "Sh+q" ">>" "Replacement:" delete z ">>" \
+        "Replacement:" delete "Add Key Combination" "Physical Keyboard"
+    expect_tabs BackTab "Add Key Combination" delete "Replacement:" ">>" z delete
+    e2e_close_window
+    e2e_expect_clean_close
+    ;;
 orca | orca-de)
     language=()
     texts=("key 1 of combination 2" "Sh+q" "Same keys as combination 1"
