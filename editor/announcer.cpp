@@ -33,13 +33,17 @@ void Announcer::announce(QWidget *widget, const QString &text)
 {
     if (!widget || text.isEmpty())
         return;
-    QWidget *window = widget->window();
-    auto *announcer = window->findChild<Announcer *>(QString(), Qt::FindDirectChildrenOnly);
-    if (!announcer)
-        announcer = new Announcer(window);
+    Announcer *announcer = of(widget);
     if (announcer->m_pending.isEmpty())
         QTimer::singleShot(0, announcer, &Announcer::say);
     announcer->m_pending.append(text);
+}
+
+Announcer *Announcer::of(QWidget *widget)
+{
+    QWidget *window = widget->window();
+    auto *announcer = window->findChild<Announcer *>(QString(), Qt::FindDirectChildrenOnly);
+    return announcer ? announcer : new Announcer(window);
 }
 
 // Once per turn of the event loop: a screen reader reads the name when it hears of the

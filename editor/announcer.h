@@ -17,6 +17,9 @@ public:
     // Says text through the announcer of widget's window, made when first needed. The
     // texts of one turn of the event loop are said together, in their order.
     static void announce(QWidget *widget, const QString &text);
+    // Makes the announcer of widget's window now, so that the window's widgets stay the
+    // same while it is used; returns it.
+    static Announcer *of(QWidget *widget);
     // The texts said last, together, as the screen reader was given them.
     QString lastText() const { return m_lastText; }
 

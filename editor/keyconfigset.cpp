@@ -1,5 +1,6 @@
 #include "editor/keyconfigset.h"
 
+#include "editor/announcer.h"
 #include "editor/importexport.h"
 #include "editor/keyboardpage.h"
 #include "editor/keyconfig.h"
@@ -125,6 +126,7 @@ void KeyConfigSet::setup()
     connect(m_addButton, &QPushButton::clicked, this, qOverload<>(&KeyConfigSet::add));
 
     m_page = new KeyboardPage(this, column);
+    Announcer::of(this); // for what its editors and the page's parts say
     // Last in the page's tab order; the editors come between the page's parts above the
     // list and it, each placed as it is inserted.
     QWidget::setTabOrder(m_page->undoBar->button(), m_addButton);
