@@ -82,7 +82,8 @@ expect_tabs() # KEY NAME...: each press of KEY moves the focus to an object of t
     focus_moved
     for name; do
         press "$key"
-        e2e_wait_until "the focus to move on to '$name'" focus_moved "$E2E_OBJECT"
+        # Longer than Qt's wait for the registry's answer on a key (D-Bus's 25 seconds).
+        E2E_TIMEOUT=30 e2e_wait_until "the focus to move on to '$name'" focus_moved "$E2E_OBJECT"
         [[ $(cut -f 3 <<<"$E2E_OBJECT") == "$name" ]] \
             || e2e_fail "$key: focus on '$(cut -f 2,3 <<<"$E2E_OBJECT")', expected '$name'"
     done
