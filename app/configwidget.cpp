@@ -21,6 +21,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTextDocumentFragment>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -90,15 +91,20 @@ ConfigWidget::ConfigWidget(QWidget *parent, const char *name)
     generalLayout->setSpacing(6);
 
     QHBoxLayout *symbolsRow = addRow(generalLayout, 6);
-    symbolsRow->addWidget(new QLabel(QTabWidget::tr("Virtual keyboard:"), general));
+    auto *symbolsLabel = new QLabel(QTabWidget::tr("Virtual keyboard:"), general);
+    symbolsRow->addWidget(symbolsLabel);
     symbolsEdit = new QLineEdit(general);
+    // Each label names its field for assistive technology.
+    symbolsLabel->setBuddy(symbolsEdit);
     // Not cut at the line edit's default 32767 characters: what is stored comes back whole.
     symbolsEdit->setMaxLength(std::numeric_limits<int>::max());
     symbolsRow->addWidget(symbolsEdit);
 
     QHBoxLayout *fontRow = addRow(generalLayout, 6);
-    fontRow->addWidget(new QLabel(QTabWidget::tr("Virtual keyboard font size: "), general));
+    auto *fontLabel = new QLabel(QTabWidget::tr("Virtual keyboard font size: "), general);
+    fontRow->addWidget(fontLabel);
     fontSizeBox = new QSpinBox(general);
+    fontLabel->setBuddy(fontSizeBox);
     fontSizeBox->setRange(6, 48);
     fontSizeBox->setSingleStep(1);
     fontSizeBox->setValue(12);
@@ -121,6 +127,8 @@ ConfigWidget::ConfigWidget(QWidget *parent, const char *name)
     delayBox->setRange(100, 10000);
     delayBox->setSingleStep(100);
     delayBox->setSuffix(QStringLiteral("ms"));
+    // Named by the label's words, without its markup.
+    delayBox->setAccessibleName(QTextDocumentFragment::fromHtml(delayLabel->text()).toPlainText());
     delayRow->addWidget(delayBox);
 
     generalLayout->addStretch(1);

@@ -1,5 +1,6 @@
 #include "editor/findrow.h"
 
+#include "editor/announcer.h"
 #include "editor/combinationfilter.h"
 #include "editor/inputbutton.h"
 #include "editor/keyconfigset.h"
@@ -13,8 +14,6 @@ namespace {
 const QKeyCombination findKey(Qt::ControlModifier, Qt::Key_F);
 } // namespace
 
-// Its field and "Press Keys" come after the rest of the page in the tab order, so that Tab
-// leads from them into the list.
 FindRow::FindRow(KeyConfigSet *list)
     : QObject(list)
     , m_list(list)
@@ -90,4 +89,8 @@ void FindRow::updateCount()
     m_count->setVisible(active);
     if (active)
         m_count->setText(tr("%1 of %2").arg(m_list->shownCount()).arg(m_list->size()));
+    // Heard as the filter changes, and with the field.
+    m_edit->setAccessibleDescription(active ? m_count->text() : QString());
+    if (active)
+        Announcer::announce(m_edit, m_count->text());
 }

@@ -35,6 +35,8 @@ public:
     // file's layout, all or nothing (KeyMapFile::write); errorString says why not.
     bool exportTo(const QString &path, QString *errorString = nullptr) const;
 
+    QPushButton *exportButton() const { return m_exportButton; }
+
 private:
     void chooseImport();
     void chooseExport();

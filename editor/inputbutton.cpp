@@ -1,5 +1,6 @@
 #include "editor/inputbutton.h"
 
+#include "editor/announcer.h"
 #include "editor/keycodes.h"
 
 #include <QEvent>
@@ -58,18 +59,29 @@ void InputButton::setPosition(const QString &position)
     updateDescription();
 }
 
+void InputButton::setHint(const QString &hint)
+{
+    if (hint == m_hint)
+        return;
+    m_hint = hint;
+    updateDescription();
+}
+
 // An empty button says which key it holds, since there is no label to read.
 void InputButton::updateDescription()
 {
-    if (!m_holdsUnlabelledKey)
-        setAccessibleDescription(m_position);
-    else if (m_position.isEmpty())
-        setAccessibleDescription(toolTip());
-    else
-        setAccessibleDescription(tr("%1: key code %2, modifier state %3 (no label)")
-                                     .arg(m_position)
-                                     .arg(keyCode)
-                                     .arg(keyState));
+    QString description = m_position;
+    if (m_holdsUnlabelledKey && m_position.isEmpty())
+        description = toolTip();
+    else if (m_holdsUnlabelledKey)
+        description = tr("%1: key code %2, modifier state %3 (no label)")
+                          .arg(m_position)
+                          .arg(keyCode)
+                          .arg(keyState);
+    if (!m_hint.isEmpty())
+        description += (description.isEmpty() ? QString() : QStringLiteral(". ")) + m_hint;
+    if (description != accessibleDescription())
+        setAccessibleDescription(description);
 }
 
 void InputButton::takeFocus()
@@ -95,8 +107,12 @@ void InputButton::keyPressEvent(QKeyEvent *event)
     const int key = KeyCodes::keyFromQt(event->key());
     const int state = KeyCodes::stateFromQt(event->modifiers());
     if (key != KeyCodes::NoKey && !KeyCodes::label(key, state).isNull()) {
-        if (!m_keepsLabel)
+        if (!m_keepsLabel) {
+            // A screen reader echoes the key pressed, not what the button now shows; said
+            // before what the new key changes in its combination (a hint).
+            Announcer::announce(this, KeyCodes::label(key, state));
             setText(key, state);
+        }
         Q_EMIT keyPressed(key, state);
     }
     event->accept();

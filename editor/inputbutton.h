@@ -37,6 +37,8 @@ public:
     // Where the button sits, for assistive technology ("key 2 of combination 3"): its
     // accessible description. The accessible name stays the visible label.
     void setPosition(const QString &position);
+    // A note on the combination ("Not saved: no replacement text"), read after the place.
+    void setHint(const QString &hint);
 
     // For a button that takes keys for something else (the list's "Press Keys"): it
     // keeps its own label and key, and only reports each key pressed (keyPressed).
@@ -63,6 +65,7 @@ private:
     bool m_holdsUnlabelledKey = false;
     bool m_keepsLabel = false;
     QString m_position;
+    QString m_hint;
 
     void updateDescription();
 };

@@ -9,8 +9,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-// Made in the order of the tab chain after the list: the undo bar, the find field and
-// "Press Keys", "Import…" and "Export…".
 KeyboardPage::KeyboardPage(KeyConfigSet *list, QVBoxLayout *column)
     : QObject(list)
 {
@@ -19,6 +17,9 @@ KeyboardPage::KeyboardPage(KeyConfigSet *list, QVBoxLayout *column)
     findRow = new FindRow(list);
     column->insertLayout(0, findRow->layout());
     importExport = new ImportExport(list, findRow->layout(), undoBar);
+    // Tab follows the page as it reads, whatever the order of making: the find row, then
+    // "Undo" while the bar is shown.
+    QWidget::setTabOrder(importExport->exportButton(), undoBar->button());
 
     // A combination added or imported takes the offer back and is shown, whatever the
     // find row held.

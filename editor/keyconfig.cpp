@@ -1,8 +1,10 @@
 #include "editor/keyconfig.h"
 
+#include "editor/announcer.h"
 #include "editor/inputbutton.h"
 #include "mapping/keymapformat.h"
 
+#include <QApplication>
 #include <QFocusEvent>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -123,13 +125,7 @@ void KeyConfig::build()
     updateHint();
     // Made after the editor was shown: shown one by one, and in the tab order right
     // where the editor itself stands.
-    QWidget *previous = this;
-    QList<QWidget *> chain(buttons.cbegin(), buttons.cend());
-    chain << m_moreButton << replacementEdit << m_deleteButton;
-    for (QWidget *widget : chain) {
-        QWidget::setTabOrder(previous, widget);
-        previous = widget;
-    }
+    placeTabStopsAfter(this);
     // Only now: tab order is not set from a widget that takes no focus.
     setFocusPolicy(Qt::NoFocus);
     if (isVisible()) {
@@ -192,16 +188,35 @@ void KeyConfig::setup()
     });
 }
 
-// Capture buttons always go just before ">>": the label is at index 0.
+QList<QWidget *> KeyConfig::tabStops() const
+{
+    if (m_pending)
+        return { const_cast<KeyConfig *>(this) };
+    QList<QWidget *> stops(buttons.cbegin(), buttons.cend());
+    stops << m_moreButton << replacementEdit << m_deleteButton;
+    return stops;
+}
+
+// One widget at a time: Qt moves a widget in the tab order only from and to one that
+// takes the focus, and a widget's children only where it has a focus proxy.
+void KeyConfig::placeTabStopsAfter(QWidget *widget)
+{
+    for (QWidget *stop : tabStops()) {
+        QWidget::setTabOrder(widget, stop);
+        widget = stop;
+    }
+}
+
+// Capture buttons always go just before ">>": the label is at index 0. In the tab order
+// too, where a new widget would come last in the window.
 void KeyConfig::insertButton(InputButton *button)
 {
-    keysLayout->insertWidget(buttons.size() + 1, button);
-    // Tab reaches it where it shows too, just before ">>", not after "delete" as the
-    // latest child; tab order is set only from a widget that takes the focus.
-    QWidget *before = m_moreButton->previousInFocusChain();
-    while (before != m_moreButton && before->focusPolicy() == Qt::NoFocus)
+    QWidget *before = buttons.isEmpty() ? m_moreButton->previousInFocusChain() : buttons.last();
+    while (before != m_moreButton && !(before->focusPolicy() & Qt::TabFocus))
         before = before->previousInFocusChain();
-    QWidget::setTabOrder(before, button);
+    if (before != m_moreButton)
+        QWidget::setTabOrder(before, button);
+    keysLayout->insertWidget(buttons.size() + 1, button);
     buttons.append(button);
     updateDescriptions();
     connect(button, &InputButton::keyChanged, this, [this] {
@@ -230,19 +245,25 @@ void KeyConfig::setNumber(int number)
         updateDescriptions();
 }
 
+// The hint is read with the key buttons and the replacement field, where the user is
+// when it matters; not with ">>" and "delete".
 void KeyConfig::updateDescriptions()
 {
     for (qsizetype i = 0; i < buttons.size(); ++i) {
         buttons.at(i)->setPosition(m_number > 0
                                        ? tr("key %1 of combination %2").arg(i + 1).arg(m_number)
                                        : tr("key %1").arg(i + 1));
+        buttons.at(i)->setHint(m_hintText);
     }
     m_moreButton->setAccessibleDescription(m_number > 0
                                                ? tr("adds a key to combination %1").arg(m_number)
                                                : tr("adds a key to this combination"));
-    replacementEdit->setAccessibleDescription(
-        m_number > 0 ? tr("replacement text of combination %1").arg(m_number)
-                     : tr("replacement text of this combination"));
+    const QString replacementText = m_number > 0
+        ? tr("replacement text of combination %1").arg(m_number)
+        : tr("replacement text of this combination");
+    replacementEdit->setAccessibleDescription(m_hintText.isEmpty() ? replacementText
+                                                                   : replacementText
+                                                      + QStringLiteral(". ") + m_hintText);
     m_deleteButton->setAccessibleDescription(
         m_number > 0 ? tr("deletes combination %1").arg(m_number) : tr("deletes this combination"));
 }
@@ -342,6 +363,13 @@ void KeyConfig::updateHint()
     else if (m_twin > 0)
         hint = tr("Same keys as combination %1").arg(m_twin);
 
+    if (hint != m_hintText) {
+        m_hintText = hint;
+        updateDescriptions();
+        // Heard where the user is: the editor holds the focus while its keys or text change.
+        if (!hint.isEmpty() && isAncestorOf(QApplication::focusWidget()))
+            Announcer::announce(this, hint);
+    }
     if (!m_hint) {
         if (hint.isEmpty())
             return;

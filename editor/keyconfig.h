@@ -64,6 +64,11 @@ public:
     void setNumber(int number);
     int number() const { return m_number; }
     QPushButton *deleteButton() const { return m_deleteButton; }
+    // What Tab visits in the editor, in order: its key buttons left to right, ">>", the
+    // replacement field and "delete"; the editor itself while its widgets are not made.
+    QList<QWidget *> tabStops() const;
+    // Puts tabStops() right after widget (one that takes the focus) in the tab order.
+    void placeTabStopsAfter(QWidget *widget);
     // The number of the first other combination with the same keys that would be
     // written too, for the hint "Same keys as combination %1"; 0 for none.
     void setTwin(int number);
@@ -117,6 +122,7 @@ private:
     int m_number = 0; // 0 until the list numbers it
     int m_twin = 0;
     QLabel *m_hint = nullptr; // created when a hint first applies
+    QString m_hintText; // what m_hint shows; also part of the fields' descriptions
     // A deferred editor's keys and text; while it is set, the widgets above are null.
     std::unique_ptr<Pending> m_pending;
 };

@@ -1,5 +1,6 @@
 #include "editor/keyconfigset.h"
 
+#include "editor/announcer.h"
 #include "editor/importexport.h"
 #include "editor/keyboardpage.h"
 #include "editor/keyconfig.h"
@@ -104,6 +105,10 @@ void KeyConfigSet::setup()
     column->setSpacing(0);
 
     scrollView = new QScrollArea(this);
+    // Tab goes through the editors inside, which it scrolls into view; the area itself
+    // is no stop of its own.
+    scrollView->setFocusPolicy(Qt::NoFocus);
+    scrollView->setAccessibleName(tr("Key combinations"));
     column->addWidget(scrollView, 1);
 
     // A resizable widget takes its preferred size and is stretched to fill the
@@ -117,11 +122,15 @@ void KeyConfigSet::setup()
     scrollView->setWidget(container);
     m_shown = std::make_unique<ShownMatches>(scrollView, container, containerLayout, configs);
 
-    auto *addButton = new QPushButton(tr("Add Key Combination"), this);
-    column->addWidget(addButton);
-    connect(addButton, &QPushButton::clicked, this, qOverload<>(&KeyConfigSet::add));
+    m_addButton = new QPushButton(tr("Add Key Combination"), this);
+    column->addWidget(m_addButton);
+    connect(m_addButton, &QPushButton::clicked, this, qOverload<>(&KeyConfigSet::add));
 
     m_page = new KeyboardPage(this, column);
+    Announcer::of(this); // for what its editors and the page's parts say
+    // Last in the page's tab order; the editors come between the page's parts above the
+    // list and it, each placed as it is inserted.
+    QWidget::setTabOrder(m_page->undoBar->button(), m_addButton);
 }
 
 void KeyConfigSet::add()
@@ -194,14 +203,19 @@ qsizetype KeyConfigSet::insert(qsizetype place, KeyConfig *editor)
     containerLayout->insertWidget(index, editor);
     configs.insert(index, editor);
     editor->setNumber(numberAt(index));
-    // Built above editors added meanwhile: Tab reaches it before them too. Tab order is
-    // set only from a widget that takes the focus.
-    if (index + 1 < configs.size()) {
-        QWidget *before = configs.at(index + 1)->previousInFocusChain();
-        while (before->focusPolicy() == Qt::NoFocus)
+    // In the tab order where it stands on the page: after the editor above it, or the
+    // first after what comes before the list. Tab order is set only from a widget that
+    // takes the focus.
+    QWidget *before = nullptr;
+    if (index > 0) {
+        before = configs.at(index - 1)->tabStops().constLast();
+    } else {
+        before = configs.size() > 1 ? configs.at(1)->tabStops().constFirst() : m_addButton;
+        do
             before = before->previousInFocusChain();
-        QWidget::setTabOrder(before, editor);
+        while (!(before->focusPolicy() & Qt::TabFocus));
     }
+    editor->placeTabStopsAfter(before);
     if (m_shown->leavesOut(editor))
         editor->hide(); // left out by the find row
     else if (!m_showWithList)

@@ -13,6 +13,7 @@
 #include <memory>
 
 QT_BEGIN_NAMESPACE
+class QPushButton;
 class QScrollArea;
 class QVBoxLayout;
 QT_END_NAMESPACE
@@ -92,6 +93,7 @@ private:
     QList<KeyConfig *> configs; // in screen order; not owning
     QScrollArea *scrollView = nullptr;
     KeyboardPage *m_page = nullptr;
+    QPushButton *m_addButton = nullptr;
 
     bool m_repaintPending = false; // a forceRepaint() is queued
 

@@ -1,5 +1,6 @@
 #include "editor/undobar.h"
 
+#include "editor/announcer.h"
 #include "editor/keyconfigset.h"
 
 #include <QApplication>
@@ -48,6 +49,9 @@ void UndoBar::offer(const QString &text, std::function<void()> undo)
 {
     m_undo = std::move(undo);
     m_label->setText(text);
+    // Heard when it appears, and with "Undo", which takes the focus after a delete.
+    m_button->setAccessibleDescription(text);
+    Announcer::announce(this, text);
     show();
     m_shortcut->setEnabled(true);
     qApp->installEventFilter(this);

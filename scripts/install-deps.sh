@@ -23,12 +23,13 @@ declare -A sets=(
            qt6-translations-l10n libxcb1-dev"
     # A virtual screen with a window manager, key and pointer events, a screenshot of a
     # failure, a private session bus, the accessibility bus with its registry and Python's
-    # reader of it (what the window shows), a font, the checkers of the desktop entry and of
-    # the key mapping files the tests write, and an X session manager (xsm, which needs
-    # iceauth) to log out of. For the Wayland test: Qt's Wayland plugin (without it Qt
-    # uses XWayland), a compositor that runs headless, and virtual key events.
+    # reader of it (what the window shows), the screen reader Orca, a font, the checkers of
+    # the desktop entry and of the key mapping files the tests write, and an X session
+    # manager (xsm, which needs iceauth) to log out of. For the Wayland test: Qt's Wayland
+    # plugin (without it Qt uses XWayland), a compositor that runs headless, and virtual
+    # key events.
     [test]="xvfb xauth openbox wmctrl xdotool x11-utils imagemagick dbus-daemon dbus-bin
-            at-spi2-core python3-gi gir1.2-atspi-2.0 fonts-dejavu-core desktop-file-utils
+            at-spi2-core python3-gi gir1.2-atspi-2.0 orca fonts-dejavu-core desktop-file-utils
             libxml2-utils x11-session-utils x11-xserver-utils qt6-wayland sway wtype"
     [bench]="xvfb dbus-daemon"
     [fuzz]="clang libclang-rt-14-dev"

@@ -1,3 +1,4 @@
+#include "editor/announcer.h"
 #include "editor/inputbutton.h"
 #include "editor/keyconfig.h"
 #include "editor/keyconfigset.h"
@@ -39,12 +40,12 @@ XmlParser::KeyConfig combination(const QString &replacement, const QList<QPair<i
     return config;
 }
 
-// Combinations "c1" .. "cN", each with one key "a".
+// Combinations "c1" .. "cN" with the keys "a", "b", ...: no two alike, so none has a hint.
 QList<XmlParser::KeyConfig> numbered(int count)
 {
     QList<XmlParser::KeyConfig> list;
     for (int i = 1; i <= count; ++i)
-        list.append(combination(QStringLiteral("c%1").arg(i), { { 0x41, 0 } }));
+        list.append(combination(QStringLiteral("c%1").arg(i), { { 0x40 + i, 0 } }));
     return list;
 }
 
@@ -135,6 +136,11 @@ void AccessibilityTest::buttonsOfABuiltList_data()
     QTest::newRow("delete of 2") << 2 << "delete"
                                  << "delete"
                                  << "deletes combination 2";
+    // The hint is read with the replacement field and the key buttons.
+    QTest::newRow("no keys: replacement") << 3 << "replacement"
+                                          << "Replacement:"
+                                          << "replacement text of combination 3. Not saved: no "
+                                             "key captured";
     QTest::newRow("no keys: more") << 3 << ">>"
                                    << ">>"
                                    << "adds a key to combination 3";
@@ -166,11 +172,14 @@ void AccessibilityTest::buttonsOfABuiltList()
         const QList<InputButton *> keys = keysOf(editor);
         QVERIFY(index < keys.size());
         widget = keys.at(index);
+    } else if (button == u"replacement") {
+        widget = editor->findChild<QLineEdit *>();
     } else {
         widget = buttonWithText(editor, button);
     }
     QVERIFY(widget);
-    QCOMPARE(QAccessible::queryAccessibleInterface(widget)->role(), QAccessible::Button);
+    QCOMPARE(QAccessible::queryAccessibleInterface(widget)->role(),
+             button == u"replacement" ? QAccessible::EditableText : QAccessible::Button);
     QCOMPARE(nameOf(widget), name);
     QCOMPARE(descriptionOf(widget), description);
 }
@@ -252,22 +261,37 @@ void AccessibilityTest::captureChangesNameNotPlace_data()
     QTest::addColumn<int>("pressed");
     QTest::addColumn<int>("modifiers");
     QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<QString>("announced"); // the new label; nothing when it stays
 
     QTest::newRow("new button, shifted q")
-        << 0 << int(Qt::Key_Q) << int(Qt::ShiftModifier) << "Sh+q";
-    QTest::newRow("new button, unlabelled key") << 0 << int(Qt::Key_F1) << 0 << "Select Key";
-    QTest::newRow("unlabelled key, then a") << 0x5B << int(Qt::Key_A) << 0 << "a";
-    QTest::newRow("unlabelled key, then unlabelled F1") << 0x5B << int(Qt::Key_F1) << 0 << "";
+        << 0 << int(Qt::Key_Q) << int(Qt::ShiftModifier) << "Sh+q"
+        << "key 1 of combination 2"
+        << "Sh+q";
+    QTest::newRow("new button, unlabelled key")
+        << 0 << int(Qt::Key_F1) << 0 << "Select Key"
+        << "key 1 of combination 2. Not saved: no key captured"
+        << "";
+    QTest::newRow("unlabelled key, then a") << 0x5B << int(Qt::Key_A) << 0 << "a"
+                                            << "key 1 of combination 2. Same keys as combination 1"
+                                            << "a";
+    QTest::newRow("unlabelled key, then unlabelled F1")
+        << 0x5B << int(Qt::Key_F1) << 0 << ""
+        << "key 1 of combination 2: key code 91, modifier state 0 (no label)"
+        << "";
 }
 
-// A key press changes what the button shows, and its name with it; its place in the
-// list stays its description, and the note on an unlabelled key goes once it has a label.
+// A key press changes what the button shows, and its name with it, and says the new label;
+// its place in the list stays its description, with the combination's hint, and the note
+// on an unlabelled key goes once it has a label.
 void AccessibilityTest::captureChangesNameNotPlace()
 {
     QFETCH(int, builtKey);
     QFETCH(int, pressed);
     QFETCH(int, modifiers);
     QFETCH(QString, name);
+    QFETCH(QString, description);
+    QFETCH(QString, announced);
 
     XmlParser::KeyConfig parsed;
     if (builtKey)
@@ -283,11 +307,10 @@ void AccessibilityTest::captureChangesNameNotPlace()
 
     QCOMPARE(nameOf(button), name);
     QCOMPARE(nameOf(button), button->text().replace(QLatin1String("&&"), QLatin1String("&")));
-    const bool stillUnlabelled = builtKey && !button->changed();
-    QCOMPARE(descriptionOf(button),
-             stillUnlabelled ? QStringLiteral(
-                 "key 1 of combination 2: key code 91, modifier state 0 (no label)")
-                             : QStringLiteral("key 1 of combination 2"));
+    QCOMPARE(descriptionOf(button), description);
+    QCoreApplication::processEvents();
+    const auto *announcer = set.findChild<Announcer *>();
+    QCOMPARE(announcer ? announcer->lastText() : QString(), announced);
 }
 
 void AccessibilityTest::replacementFieldIsNamedByItsLabel()

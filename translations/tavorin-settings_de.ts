@@ -168,6 +168,10 @@
         <source>it is the editor&apos;s own key mapping file, which closing the window saves</source>
         <translation>es ist die eigene Tastenbelegungsdatei des Editors, die beim Schließen des Fensters gespeichert wird</translation>
     </message>
+    <message>
+        <source>Key combinations</source>
+        <translation>Tastenkombinationen</translation>
+    </message>
 </context>
 <context>
     <name>QTabWidget</name>
