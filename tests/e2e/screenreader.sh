@@ -33,7 +33,8 @@ def line_buffered(file, mode='r', buffering=-1, *args, **kwargs):
 builtins.open = line_buffered
 runpy.run_path('$(command -v orca)', run_name='__main__')
 " --debug-file "$W/orca.log" -u "$W/orca" >"$W/orca.out" 2>&1
-    e2e_wait_until "Orca to start" grep -qF "SPEECH OUTPUT: 'Screen reader on.'" "$W/orca.log"
+    # Orca takes a while to start on a busy machine: a minute, not the usual wait.
+    E2E_TIMEOUT=60 e2e_wait_until "Orca to start" grep -qF "SPEECH OUTPUT: 'Screen reader on.'" "$W/orca.log"
 }
 
 spoken() { sed -n "s/^.*SPEECH OUTPUT: '\(.*\)'.*$/\1/p" "$W/orca.log"; }
