@@ -1,31 +1,26 @@
 #!/bin/sh
-# Builds the window probe and bench_list of an earlier commit into FOLDER/build, for
-# `make bench` to measure beside the current build: the commit's sources with the
-# current bench/ folder, so that the same code measures both. The sources are exported
-# again only when the commit differs from the last time; the build is incremental.
-# Without git, for a name that is not a commit here, or when it does not build, it says
-# so and the benchmarks show the current build alone.
-# Usage: build-baseline.sh COMMIT FOLDER
+# Builds benchmark programs of an earlier commit into FOLDER/build, for `make bench` to
+# measure beside the current build: the commit's sources with the current bench/ folder,
+# so that the same code measures both. The sources are exported again only when the commit
+# differs from the last time; the build is incremental. Without a commit, without git, for
+# a name that is not a commit here, or when it does not build, FOLDER is left empty and the
+# tables show the current build alone.
+# Usage: build-baseline.sh COMMIT FOLDER TARGET...
 set -eu
-commit=$1
-folder=$2
+commit=$1 folder=$2
+shift 2
 top=$(cd "$(dirname "$0")/.." && pwd)
-
-if ! hash=$(git -C "$top" rev-parse --verify --quiet "$commit^{commit}" 2>/dev/null); then
-    echo "bench: $commit is not a commit of this checkout; no earlier build to compare with" >&2
+if [ -z "$commit" ] || ! hash=$(git -C "$top" rev-parse --verify --quiet "$commit^{commit}" 2>/dev/null); then
+    [ -z "$commit" ] || echo "bench: $commit is not a commit of this checkout" >&2
     rm -rf "$folder"
     exit 0
 fi
 if [ "$(cat "$folder/commit" 2>/dev/null)" != "$hash" ]; then
-    rm -rf "$folder"
-    mkdir -p "$folder/src"
+    rm -rf "$folder" && mkdir -p "$folder/src"
     git -C "$top" archive "$hash" | tar -x -C "$folder/src"
     echo "$hash" >"$folder/commit"
 fi
-cp -p "$top"/bench/* "$folder/src/bench/"
-if ! { cmake -S "$folder/src" -B "$folder/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
-    cmake --build "$folder/build" -j "$(nproc 2>/dev/null || echo 2)" \
-        --target bench_window_probe bench_list; }; then
-    echo "bench: $commit did not build; no earlier build to compare with" >&2
-    rm -f "$folder/build/bench_window_probe" "$folder/build/bench_list"
-fi
+rm -rf "$folder/src/bench" && cp -pR "$top/bench" "$folder/src/bench"
+cmake -S "$folder/src" -B "$folder/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
+    cmake --build "$folder/build" -j "$(nproc)" --target "$@" ||
+    { echo "bench: $commit did not build" >&2; rm -rf "$folder/build"; }

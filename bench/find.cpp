@@ -1,0 +1,166 @@
+// Does finding in a list of 20,000 combinations answer every keystroke at once? The
+// editor's window as main() starts it, on its Physical Keyboard tab once every combination
+// is in the list. "bench_find measure" then types texts into the find field and takes them
+// back with Backspace, and clicks "Press Keys" and presses keys, one event at a time, each
+// timed from the event until the window has painted its result (the end of the paint pass
+// it caused, once nothing more is painted). It also counts the editors that made their
+// widgets during a keystroke and are hidden after it, and takes the peak memory after the
+// last keystroke against the peak before the first. It reports "hidden <count>", "peak
+// <after / before>" and a line per kind of keystroke, "<kind> <ms> ...", and "all".
+//
+// bench_find [EARLIER-BUILD-OF-BENCH_FIND] runs it twice for each build, interleaved, in
+// the private X server and session bus of run.sh, and prints table 8.
+#include "bench.h"
+
+#include "app/configwidget.h"
+#include "app/settingseditor.h"
+#include "editor/keyconfig.h"
+#include "platform/qpeapplication.h"
+
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSet>
+#include <QTemporaryDir>
+
+namespace {
+
+const int longList = 20000, rounds = 2, runs = 2;
+
+// The editors that have made their widgets (the replacement field among them).
+QSet<KeyConfig *> made(QWidget *page)
+{
+    QSet<KeyConfig *> editors;
+    for (KeyConfig *editor : page->findChildren<KeyConfig *>()) {
+        if (editor->findChild<QLineEdit *>(QString(), Qt::FindDirectChildrenOnly))
+            editors.insert(editor);
+    }
+    return editors;
+}
+
+template<typename T> T *child(QWidget *page, const QString &text)
+{
+    for (T *widget : page->findChildren<T *>()) {
+        if (widget->accessibleName() == text || widget->property("text").toString() == text)
+            return widget;
+    }
+    return nullptr;
+}
+
+int measure(int argc, char **argv)
+{
+    QPEApplication app(argc, argv, QPEApplication::GuiClient);
+    SettingsEditor editor(app);
+    if (!editor.becomeTheOnlyEditor())
+        return editor.exitStatus();
+    editor.showWindow();
+    ConfigWidget *window = editor.window();
+    PaintClock clock(window);
+    window->setCurrentIndex(1);
+    QWidget *page = window->widget(1);
+    for (qsizetype editors = -1; editors != page->findChildren<KeyConfig *>().size();) {
+        editors = page->findChildren<KeyConfig *>().size(); // until the list stops growing
+        for (int i = 0; i < 5; ++i)
+            clock.settle();
+    }
+    auto *find = child<QLineEdit>(page, QStringLiteral("Find"));
+    auto *pressKeys = child<QPushButton>(page, QStringLiteral("Press Keys"));
+    if (!find || !pressKeys) {
+        std::fprintf(stderr, "no find field or \"Press Keys\" on the keyboard page\n");
+        return 1;
+    }
+    find->setFocus();
+    clock.settle();
+
+    const long long peakBefore = peakKb();
+    std::map<QByteArray, std::vector<double>> ms;
+    int hidden = 0;
+    // A key (key > 0) or a click sent to target, as the widget with the keyboard focus.
+    const auto press = [&](const char *kind, QWidget *target, int key, const QString &text,
+                           Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        const QSet<KeyConfig *> before = made(page);
+        const long long start = monotonicNs();
+        if (key == 0) {
+            static_cast<QPushButton *>(target)->click();
+        } else {
+            QKeyEvent down(QEvent::KeyPress, key, modifiers, text);
+            QCoreApplication::sendEvent(target, &down);
+            QKeyEvent up(QEvent::KeyRelease, key, modifiers, text);
+            QCoreApplication::sendEvent(target, &up);
+        }
+        const long long handled = monotonicNs();
+        clock.settle();
+        for (const char *name : { kind, "all" })
+            ms[name].push_back((std::max(handled, clock.lastPaintEnd) - start) / 1e6);
+        for (KeyConfig *editor : made(page))
+            hidden += !before.contains(editor) && !editor->isVisible();
+    };
+    for (int round = 0; round < rounds; ++round) {
+        // A text found in fewer and fewer combinations, and key labels ("Sh+q 5").
+        for (const QString query : { QStringLiteral("text 1234"), QStringLiteral("sh+q 5") }) {
+            for (const QChar c : query)
+                press("typing", find, c.toUpper().unicode(), QString(c));
+            for (qsizetype i = 0; i < query.size(); ++i)
+                press("backspace", find, Qt::Key_Backspace, QString());
+        }
+        // Shift+B, then 5, is pressed in fewer and fewer; "Press Keys" again shows all.
+        for (int twice = 0; twice < 2; ++twice) {
+            press("keys", pressKeys, 0, QString());
+            press("keys", pressKeys, Qt::Key_B, QStringLiteral("B"), Qt::ShiftModifier);
+            press("keys", pressKeys, Qt::Key_5, QStringLiteral("5"));
+        }
+        press("keys", pressKeys, 0, QString());
+        find->setFocus();
+    }
+    std::printf("hidden %d\npeak %.3f\n", hidden, double(peakKb()) / peakBefore);
+    for (const auto &[kind, values] : ms) {
+        std::printf("%s", kind.constData());
+        for (double value : values)
+            std::printf(" %.2f", value);
+        std::printf("\n");
+    }
+    return 0; // without a close: the file and the settings stay as they were
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc > 1 && QByteArray(argv[1]) == "measure")
+        return measure(argc, argv);
+    QCoreApplication app(argc, argv);
+    const QString before = earlier(argc, argv, 1);
+    QTemporaryDir dir;
+    writeMappingFile(dir.path(), benchCombinations(longList));
+    Figures f; // "before typing", "typing", ...
+    for (int round = 0; round < runs; ++round) {
+        for (const QString &program : { app.applicationFilePath(), before }) {
+            if (!program.isEmpty())
+                run(f, program == before ? "before " : "", program, { "measure" }, dir.path());
+        }
+    }
+    QList<QByteArrayList> rows{ { "keystroke to result painted, ms", "before", "p90", "max",
+                                  "now", "p90", "max" } };
+    for (const auto &[kind, label] : std::initializer_list<std::pair<QByteArray, const char *>>{
+             { "all", "every keystroke" }, { "typing", "typing text" }, { "backspace", "Backspace" },
+             { "keys", "\"Press Keys\" and keys pressed" } }) {
+        const std::vector<double> &b = f["before " + kind], &n = f[kind];
+        rows.append({ label + QByteArray(" (") + QByteArray::number(n.size()) + ')', figure(b),
+                      figure(b, 0.9), figure(b, 1), figure(n), figure(n, 0.9), figure(n, 1) });
+    }
+    rows.append({ "editors made while hidden (most a run)", figure(f["before hidden"], 1, 0), "",
+                  "", figure(f["hidden"], 1, 0) });
+    rows.append({ "peak memory, x before the first key", figure(f["before peak"], 1, 2), "", "",
+                  figure(f["peak"], 1, 2) });
+    const bool met = !f["all"].empty() && percentile(f["all"], 0.9) <= 50
+        && percentile(f["all"], 1) <= 100 && percentile(f["hidden"], 1) == 0
+        && percentile(f["peak"], 1) <= 1.10;
+    printTable(stdout,
+               QStringLiteral("8. Find in a list of %1 combinations (the window on Xvfb 1024x768; "
+                              "%2 runs of each build, each %3 rounds of typing and deleting \"text "
+                              "1234\" and \"sh+q 5\", \"Press Keys\" then Shift+B and 5)")
+                   .arg(longList).arg(runs).arg(rounds).toUtf8(),
+               rows, QByteArray("targets: p90 <= 50 ms, max <= 100 ms, no editor made while hidden, "
+                                "peak <= 1.10x: now ") + (met ? "met" : "NOT met"));
+}
