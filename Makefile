@@ -65,6 +65,7 @@ test-asan: deps
 # window and the list are measured beside the build of BENCH_BASELINE, by default the last
 # one that built the combinations before showing the window, and find beside the build of
 # BENCH_FIND_BASELINE, by default the last one before find was made fast; empty: none.
+# BENCH_TABLES="find" runs only the programs named (window reader save list import find).
 BENCH_BUILD         ?= build-bench
 BENCH_ROUNDS        ?= 15
 BENCH_BASELINE      ?= 9c1ce45

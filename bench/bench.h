@@ -8,17 +8,19 @@
 #include "mapping/keymapformat.h"
 #include "mapping/xmlparser.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <functional>
 #include <map>
 #include <utility>
@@ -27,9 +29,7 @@
 // The monotonic clock in nanoseconds, comparable between processes.
 inline long long monotonicNs()
 {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
+    return std::chrono::nanoseconds(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 // This process's peak resident set (VmHWM) in kB.
@@ -175,39 +175,30 @@ private:
 using Figures = std::map<QByteArray, std::vector<double>>;
 
 // Runs a measured program to its end, its start time as its last argument, and adds its
-// report to figures, each name after the prefix, and the time of its end as "end". A run
-// that fails or takes longer than timeoutMs says so and adds nothing.
+// report to figures, each name after the prefix, and the time of its end as "end". A
+// program that is not there (an earlier build not asked for, or not built) adds nothing; a
+// run that fails or takes longer than timeoutMs says so and adds nothing.
 inline void run(Figures &figures, const QByteArray &prefix, const QString &program,
-                QStringList arguments, const QString &dataHome = QString(), int timeoutMs = 600000)
+                QStringList arguments, int timeoutMs = 600000)
 {
+    if (!QFileInfo(program).isExecutable())
+        return;
     QProcess process;
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    if (!dataHome.isEmpty())
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
-    process.setProcessEnvironment(environment);
     process.start(program, arguments << QString::number(monotonicNs()));
-    const bool ended = process.waitForFinished(timeoutMs);
-    figures[prefix + "end"].push_back(double(monotonicNs()));
-    if (!ended || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+    if (!process.waitForFinished(timeoutMs) || process.exitStatus() != QProcess::NormalExit
+        || process.exitCode() != 0) {
         process.kill();
         process.waitForFinished();
         std::fprintf(stderr, "%s %s failed\n", qPrintable(program), qPrintable(arguments.join(' ')));
-        figures[prefix + "end"].pop_back();
+        return;
     }
+    figures[prefix + "end"].push_back(double(monotonicNs()));
     for (const QByteArray &line : process.readAllStandardOutput().split('\n')) {
         const QList<QByteArray> fields = line.split(' ');
-        for (qsizetype i = 1; ended && i < fields.size(); ++i)
+        for (qsizetype i = 1; i < fields.size(); ++i)
             figures[prefix + fields[0]].push_back(fields[i].toDouble());
     }
-}
-
-// The earlier build's copy of this program (bench/build-baseline.sh) named by argv[index],
-// or "" if none was asked for or it was not built.
-inline QString earlier(int argc, char **argv, int index)
-{
-    const QString path = argc > index ? QFile::decodeName(argv[index]) : QString();
-    return QFileInfo(path).isExecutable() ? path : QString();
 }
 
 #endif // BENCH_H

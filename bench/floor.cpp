@@ -2,7 +2,6 @@
 // with two empty tabs takes. No editor built with Qt widgets can open faster.
 #include "bench.h"
 
-#include <QApplication>
 #include <QTabWidget>
 
 #include <cstdlib>

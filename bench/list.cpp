@@ -14,8 +14,6 @@
 #include "editor/keyconfig.h"
 #include "editor/keyconfigset.h"
 
-#include <QApplication>
-#include <QElapsedTimer>
 #include <QPushButton>
 #include <QWindow>
 
@@ -70,13 +68,12 @@ int main(int argc, char **argv)
     if (argc > 1 && names.contains(argv[1]))
         return measure(argc, argv, argv[1]);
     QCoreApplication app(argc, argv);
-    const QString before = earlier(argc, argv, 1);
-    Figures ms;
+    Figures ms; // "build-alike", "before build-alike", ...
     for (int round = 0; round < 3; ++round) {
         for (const QByteArray &name : names) {
             run(ms, "", app.applicationFilePath(), { name });
-            if (!before.isEmpty() && round == 0)
-                run(ms, "before ", before, { name });
+            if (round == 0)
+                run(ms, "before ", argc > 1 ? argv[1] : "", { name });
         }
     }
     QList<QByteArrayList> rows{ { "", "before ms", "now ms" } };

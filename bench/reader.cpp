@@ -2,8 +2,6 @@
 // 10,000 combinations next to a bare QXmlStreamReader pass over the same file.
 #include "bench.h"
 
-#include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QXmlStreamReader>
 
 int main(int argc, char **argv)

@@ -2,7 +2,8 @@
 # Every table of `make bench` in order, run in the build's bench/ folder: on a private X
 # server (1024x768, no window manager) and session bus, with settings and data in a
 # temporary folder, from the folder of the programs; the earlier builds' programs are in the
-# folders named. Usage: run.sh ROUNDS BEFORE-FOLDER FIND-BEFORE-FOLDER
+# folders named. BENCH_TABLES names the programs to run (all by default: window reader save
+# list import find). Usage: run.sh ROUNDS BEFORE-FOLDER FIND-BEFORE-FOLDER
 set -eu
 if [ "${1:-}" != --session ]; then
     unset WAYLAND_DISPLAY SESSION_MANAGER QT_QPA_PLATFORM LANGUAGE
@@ -17,10 +18,13 @@ if [ "${1:-}" != --session ]; then
     dbus-run-session -- sh "$0" --session "$@"
     exit
 fi
-./bench_window "$2" later-tables.txt "$3/bench_window"
-QT_QPA_PLATFORM=offscreen ./bench_reader
-QT_QPA_PLATFORM=offscreen ./bench_save
-cat later-tables.txt && rm later-tables.txt
-./bench_list "$3/bench_list"
-QT_QPA_PLATFORM=offscreen ./bench_import
-./bench_find "$4/bench_find"
+later() { [ ! -e later-tables.txt ] || { cat later-tables.txt && rm later-tables.txt; }; }
+for program in ${BENCH_TABLES:-window reader save list import find}; do
+    case $program in
+    window) ./bench_window "$2" later-tables.txt "$3/bench_window" ;;
+    list) later && ./bench_list "$3/bench_list" ;;
+    find) ./bench_find "$4/bench_find" ;;
+    *) QT_QPA_PLATFORM=offscreen "./bench_$program" ;;
+    esac
+done
+later

@@ -6,10 +6,6 @@
 #include "editor/keyconfigset.h"
 #include "mapping/keymapfile.h"
 
-#include <QApplication>
-#include <QElapsedTimer>
-#include <QTemporaryDir>
-
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);

@@ -3,7 +3,7 @@
 // Physical Keyboard tab take right after the first paint; what do 20,000 combinations,
 // every one in the list, cost in memory and at the close?
 //
-// "bench_window ROUNDS LATER-TABLES-FILE [EARLIER-BUILD-OF-BENCH_WINDOW]" runs the programs
+// "bench_window ROUNDS [LATER-TABLES-FILE [EARLIER-BUILD-OF-BENCH_WINDOW]]" runs the programs
 // interleaved (floor, 0, 20, 200, 1000, floor, ...), each timed from just before its start
 // until it reports its first paint done, and prints tables 1 and 1b; the memory tables go
 // to LATER-TABLES-FILE, shown after the reader's and the save's.
@@ -21,8 +21,6 @@
 #include "platform/qpeapplication.h"
 
 #include <QLineEdit>
-#include <QSet>
-#include <QTemporaryDir>
 
 namespace {
 
@@ -79,16 +77,6 @@ int probe(int argc, char **argv, const QByteArray &mode)
     return editor.exec();
 }
 
-struct Program
-{
-    QByteArray name;
-    QString path;
-    QString mode; // "window" or "keyboard", "" for the floor
-    int combinations; // -1: the floor
-    bool before; // the earlier build
-    Figures figures;
-};
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -97,79 +85,71 @@ int main(int argc, char **argv)
     if (mode == "window" || mode == "keyboard" || mode == "close")
         return probe(argc, argv, mode);
     QCoreApplication app(argc, argv);
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: %s ROUNDS LATER-TABLES-FILE [EARLIER]\n", argv[0]);
-        return 2;
-    }
-    const int rounds = std::max(1, std::atoi(argv[1]));
-    const QString before = earlier(argc, argv, 3);
+    const int rounds = std::max(1, argc > 1 ? std::atoi(argv[1]) : 15);
+    const QString self = app.applicationFilePath(), before = argc > 3 ? argv[3] : "";
     QTemporaryDir dir;
-    const auto home = [&dir](int n) { return dir.filePath(QString::number(n)); };
-    std::vector<Program> programs{ { "floor", app.applicationDirPath() + "/bench_floor", "", -1, false, {} } };
-    for (int n : { 0, 20, 200, 1000 }) {
-        writeMappingFile(home(n), benchCombinations(n));
-        for (const QString &path : { app.applicationFilePath(), before }) {
-            for (const QString m : { "window", "keyboard" }) {
-                if (!path.isEmpty() && (n == 1000 || m == "window"))
-                    programs.push_back({ QByteArray::number(n) + " combinations", path, m, n, path == before, {} });
-            }
-        }
-    }
-    for (int round = -1; round < rounds; ++round) { // a warm-up first: files in the page cache
-        for (Program &p : programs) {
-            Figures warmUp;
-            run(round < 0 ? warmUp : p.figures, "", p.path, p.mode.isEmpty() ? QStringList() : QStringList(p.mode),
-                home(p.combinations), 60000);
-        }
-    }
-    Figures closed;
-    writeMappingFile(home(longList), benchCombinations(longList));
-    for (int round = 0; round < 3; ++round)
-        run(closed, "", app.applicationFilePath(), { "close" }, home(longList));
-    std::vector<double> closeMs;
-    for (size_t i = 0; i < std::min(closed["end"].size(), closed["built"].size()); ++i)
-        closeMs.push_back((closed["end"][i] - closed["built"][i]) / 1e6);
-
-    const auto find = [&programs](int n, bool before, const QString &mode) -> Figures & {
-        static Figures none;
-        for (Program &p : programs) {
-            if (p.combinations == n && p.before == before && p.mode == mode)
-                return p.figures;
-        }
-        return none;
+    struct Program
+    {
+        QByteArray prefix; // of its figures: "floor ", "20 ", "before 20 ", "tab ", ...
+        QString path;
+        QStringList arguments;
+        QString home;
     };
-    if (programs[0].figures["window"].empty() || find(0, false, "window")["window"].empty())
-        return 1;
-    const double floorMs = percentile(programs[0].figures["window"]);
-    const double noneMs = percentile(find(0, false, "window")["window"]);
-    QList<QByteArrayList> window{ { "program", "before ms", "x floor", "now ms", "min ms", "max ms", "x floor", "x 0" } };
-    QList<QByteArrayList> memory{ { "program", "peak MB", "x floor" } };
-    for (Program &p : programs) {
-        const std::vector<double> &ms = p.figures["window"], &kb = p.figures["memory"];
-        const std::vector<double> &b = find(p.combinations, true, "window")["window"];
-        if (p.before || p.mode == "keyboard")
-            continue;
-        window.append({ p.name, figure(b), figure(b, 0.5, 2, floorMs), figure(ms), figure(ms, 0),
-                        figure(ms, 1), figure(ms, 0.5, 2, floorMs),
-                        p.combinations < 0 ? "" : figure(ms, 0.5, 2, noneMs) });
-        memory.append({ p.name, figure(kb, 0.5, 1, 1024), figure(kb, 0.5, 2, percentile(programs[0].figures["memory"])) });
+    std::vector<Program> programs{ { "floor ", app.applicationDirPath() + "/bench_floor", {}, dir.path() } };
+    for (int n : { 0, 20, 200, 1000 }) {
+        const QString home = dir.filePath(QString::number(n));
+        writeMappingFile(home, benchCombinations(n));
+        for (const QByteArray build : { "", "before " }) {
+            const QString path = build.isEmpty() ? self : before;
+            programs.push_back({ build + QByteArray::number(n) + ' ', path, { "window" }, home });
+            if (n == 1000)
+                programs.push_back({ build + "tab ", path, { "keyboard" }, home });
+        }
     }
-    printTable(stdout, QStringLiteral("1. Time to window (spawn to first paint done; Xvfb 1024x768, "
-               "median of %1 interleaved runs)").arg(rounds).toUtf8(), window,
+    Figures f;
+    for (int round = -1; round < rounds; ++round) { // a warm-up first: files in the page cache
+        for (const Program &p : programs) {
+            Figures warmUp;
+            qputenv("XDG_DATA_HOME", QFile::encodeName(p.home));
+            run(round < 0 ? warmUp : f, p.prefix, p.path, p.arguments, 60000);
+        }
+    }
+    writeMappingFile(dir.filePath(QString::number(longList)), benchCombinations(longList));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath(QString::number(longList))));
+    for (int round = 0; round < 3; ++round)
+        run(f, "long ", self, { "close" });
+    for (size_t i = 0; i < std::min(f["long end"].size(), f["long built"].size()); ++i)
+        f["long close"].push_back((f["long end"][i] - f["long built"][i]) / 1e6);
+    if (f["floor window"].empty() || f["0 window"].empty())
+        return 1;
+
+    const double floorMs = percentile(f["floor window"]), noneMs = percentile(f["0 window"]);
+    QList<QByteArrayList> window{ { "program", "before ms", "x floor", "now ms", "min ms", "max ms",
+                                    "x floor", "x 0" } };
+    QList<QByteArrayList> memory{ { "program", "peak MB", "x floor" } };
+    for (const QByteArray n : { "floor", "0", "20", "200", "1000" }) {
+        const std::vector<double> &ms = f[n + " window"], &b = f["before " + n + " window"];
+        const QByteArray label = n == "floor" ? n : n + " combinations";
+        window.append({ label, figure(b), figure(b, 0.5, 2, floorMs), figure(ms), figure(ms, 0),
+                        figure(ms, 1), figure(ms, 0.5, 2, floorMs),
+                        n == "floor" ? "" : figure(ms, 0.5, 2, noneMs) });
+        memory.append({ label, figure(f[n + " memory"], 0.5, 1, 1024),
+                        figure(f[n + " memory"], 0.5, 2, percentile(f["floor memory"])) });
+    }
+    printTable(stdout, "1. Time to window (spawn to first paint done; Xvfb 1024x768, median of "
+                           + QByteArray::number(rounds) + " interleaved runs)", window,
                "targets: 20 and 1000 combinations <= 1.15x the floor and <= 1.05x 0 combinations");
     printTable(stdout, "1b. Physical Keyboard tab shown right after the window: visible "
-               "combinations painted (ms from the switch; median)",
+                       "combinations painted (ms from the switch; median)",
                { { "program", "before ms", "now ms" },
-                 { "1000 combinations", figure(find(1000, true, "keyboard")["keyboard"]),
-                   figure(find(1000, false, "keyboard")["keyboard"]) } }, "target: <= 100 ms");
-    FILE *later = std::fopen(argv[2], "w");
-    if (!later)
-        return 1;
+                 { "1000 combinations", figure(f["before tab keyboard"]), figure(f["tab keyboard"]) } },
+               "target: <= 100 ms");
+    FILE *later = std::fopen(argc > 2 ? argv[2] : "/dev/stdout", "w");
     printTable(later, "4. Memory (peak resident set, VmHWM, at first paint; median)", memory, "");
     printTable(later, "5. A long list (20000 combinations, every combination in the list, then "
-               "closed; median of 3 runs)",
+                      "closed; median of 3 runs)",
                { { "program", "peak MB", "close ms" },
-                 { "20000 combinations", figure(closed["peak"], 0.5, 1, 1024), figure(closeMs) } },
+                 { "20000 combinations", figure(f["long peak"], 0.5, 1, 1024), figure(f["long close"]) } },
                "targets: peak <= 250 MB, close < 1000 ms");
     return std::fclose(later) == 0 ? 0 : 1;
 }
