@@ -190,7 +190,8 @@ inline void run(Figures &figures, const QByteArray &prefix, const QString &progr
         || process.exitCode() != 0) {
         process.kill();
         process.waitForFinished();
-        std::fprintf(stderr, "%s %s failed\n", qPrintable(program), qPrintable(arguments.join(' ')));
+        std::fprintf(stderr, "%s %s failed\n", qPrintable(program),
+                     qPrintable(arguments.join(' ')));
         return;
     }
     figures[prefix + "end"].push_back(double(monotonicNs()));

@@ -35,7 +35,7 @@ QSet<KeyConfig *> made(QWidget *page)
     return editors;
 }
 
-template<typename T> T *child(QWidget *page, const QString &text)
+template <typename T> T *child(QWidget *page, const QString &text)
 {
     for (T *widget : page->findChildren<T *>()) {
         if (widget->accessibleName() == text || widget->property("text").toString() == text)
@@ -135,7 +135,9 @@ int main(int argc, char **argv)
     QList<QByteArrayList> rows{ { "keystroke to result painted, ms", "before median", "p90", "max",
                                   "now median", "p90", "max" } };
     for (const auto &[kind, label] : std::initializer_list<std::pair<QByteArray, const char *>>{
-             { "all", "every keystroke" }, { "typing", "typing text" }, { "backspace", "Backspace" },
+             { "all", "every keystroke" },
+             { "typing", "typing text" },
+             { "backspace", "Backspace" },
              { "keys", "\"Press Keys\" and keys pressed" } }) {
         const std::vector<double> &b = f["before " + kind], &n = f[kind];
         rows.append({ label + QByteArray(" (") + QByteArray::number(n.size()) + ')', figure(b),
@@ -152,7 +154,12 @@ int main(int argc, char **argv)
                QStringLiteral("8. Find in a list of %1 combinations (the window on Xvfb 1024x768; "
                               "%2 runs of each build, each %3 rounds of typing and deleting \"text "
                               "1234\" and \"sh+q 5\", \"Press Keys\" then Shift+B and 5)")
-                   .arg(longList).arg(runs).arg(rounds).toUtf8(),
-               rows, QByteArray("targets: p90 <= 50 ms, max <= 100 ms, no editor made while hidden, "
-                                "peak <= 1.10x: now ") + (met ? "met" : "NOT met"));
+                   .arg(longList)
+                   .arg(runs)
+                   .arg(rounds)
+                   .toUtf8(),
+               rows,
+               QByteArray("targets: p90 <= 50 ms, max <= 100 ms, no editor made while hidden, "
+                          "peak <= 1.10x: now ")
+                   + (met ? "met" : "NOT met"));
 }

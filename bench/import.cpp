@@ -38,7 +38,8 @@ int main(int argc, char **argv)
         set.undo();
         settle(listed);
     }
-    printTable(stdout, "7. Import: 5000 combinations into a shown list of 20000 (median of 7 rounds)",
+    printTable(stdout,
+               "7. Import: 5000 combinations into a shown list of 20000 (median of 7 rounds)",
                { { "the import call", figure(callMs) + " ms" },
                  { "until the list is laid out again", figure(listedMs) + " ms" } },
                "target: the import takes under a second");

@@ -84,8 +84,11 @@ int main(int argc, char **argv)
     }
     QByteArray targets = "targets: all alike <= 1.5x all different; the add <= 100 ms";
     if (!ms["build-alike"].empty() && !ms["build-distinct"].empty())
-        targets.prepend("now: all alike take " + figure(ms["build-alike"], 0.5, 2,
-                        percentile(ms["build-distinct"])) + "x the time of all different\n");
-    printTable(stdout, "6. The list at 50,000 combinations (bench_list; now the median of 3 runs, "
-                       "before one run)", rows, targets);
+        targets.prepend("now: all alike take "
+                        + figure(ms["build-alike"], 0.5, 2, percentile(ms["build-distinct"]))
+                        + "x the time of all different\n");
+    printTable(stdout,
+               "6. The list at 50,000 combinations (bench_list; now the median of 3 runs, "
+               "before one run)",
+               rows, targets);
 }

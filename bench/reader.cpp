@@ -36,11 +36,15 @@ int main(int argc, char **argv)
             return 1;
     }
     const double ratio = percentile(parsed) / percentile(bare);
-    printTable(stdout,
-               QStringLiteral("2. Reader: %1 combinations, %2 bytes (median of %3 rounds)")
-                   .arg(count).arg(QFile(path).size()).arg(rounds).toUtf8(),
-               { { "pass", "median ms", "x bare" },
-                 { "bare QXmlStreamReader pass", figure(bare, 0.5, 2), "1.00" },
-                 { "XmlParser::parse", figure(parsed, 0.5, 2), QByteArray::number(ratio, 'f', 2) } },
-               "target: XmlParser::parse <= 1.30x the bare pass");
+    printTable(
+        stdout,
+        QStringLiteral("2. Reader: %1 combinations, %2 bytes (median of %3 rounds)")
+            .arg(count)
+            .arg(QFile(path).size())
+            .arg(rounds)
+            .toUtf8(),
+        { { "pass", "median ms", "x bare" },
+          { "bare QXmlStreamReader pass", figure(bare, 0.5, 2), "1.00" },
+          { "XmlParser::parse", figure(parsed, 0.5, 2), QByteArray::number(ratio, 'f', 2) } },
+        "target: XmlParser::parse <= 1.30x the bare pass");
 }

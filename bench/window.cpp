@@ -95,7 +95,9 @@ int main(int argc, char **argv)
         QStringList arguments;
         QString home;
     };
-    std::vector<Program> programs{ { "floor ", app.applicationDirPath() + "/bench_floor", {}, dir.path() } };
+    std::vector<Program> programs{
+        { "floor ", app.applicationDirPath() + "/bench_floor", {}, dir.path() }
+    };
     for (int n : { 0, 20, 200, 1000 }) {
         const QString home = dir.filePath(QString::number(n));
         writeMappingFile(home, benchCombinations(n));
@@ -136,20 +138,26 @@ int main(int argc, char **argv)
         memory.append({ label, figure(f[n + " memory"], 0.5, 1, 1024),
                         figure(f[n + " memory"], 0.5, 2, percentile(f["floor memory"])) });
     }
-    printTable(stdout, "1. Time to window (spawn to first paint done; Xvfb 1024x768, median of "
-                           + QByteArray::number(rounds) + " interleaved runs)", window,
+    printTable(stdout,
+               "1. Time to window (spawn to first paint done; Xvfb 1024x768, median of "
+                   + QByteArray::number(rounds) + " interleaved runs)",
+               window,
                "targets: 20 and 1000 combinations <= 1.15x the floor and <= 1.05x 0 combinations");
-    printTable(stdout, "1b. Physical Keyboard tab shown right after the window: visible "
-                       "combinations painted (ms from the switch; median)",
-               { { "program", "before ms", "now ms" },
-                 { "1000 combinations", figure(f["before tab keyboard"]), figure(f["tab keyboard"]) } },
-               "target: <= 100 ms");
+    printTable(
+        stdout,
+        "1b. Physical Keyboard tab shown right after the window: visible "
+        "combinations painted (ms from the switch; median)",
+        { { "program", "before ms", "now ms" },
+          { "1000 combinations", figure(f["before tab keyboard"]), figure(f["tab keyboard"]) } },
+        "target: <= 100 ms");
     FILE *later = std::fopen(argc > 2 ? argv[2] : "/dev/stdout", "w");
     printTable(later, "4. Memory (peak resident set, VmHWM, at first paint; median)", memory, "");
-    printTable(later, "5. A long list (20000 combinations, every combination in the list, then "
-                      "closed; median of 3 runs)",
-               { { "program", "peak MB", "close ms" },
-                 { "20000 combinations", figure(f["long peak"], 0.5, 1, 1024), figure(f["long close"]) } },
-               "targets: peak <= 250 MB, close < 1000 ms");
+    printTable(
+        later,
+        "5. A long list (20000 combinations, every combination in the list, then "
+        "closed; median of 3 runs)",
+        { { "program", "peak MB", "close ms" },
+          { "20000 combinations", figure(f["long peak"], 0.5, 1, 1024), figure(f["long close"]) } },
+        "targets: peak <= 250 MB, close < 1000 ms");
     return std::fclose(later) == 0 ? 0 : 1;
 }
