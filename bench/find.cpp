@@ -29,12 +29,13 @@ QSet<KeyConfig *> made(QWidget *page)
 {
     QSet<KeyConfig *> editors;
     for (KeyConfig *editor : page->findChildren<KeyConfig *>()) {
-        if (editor->findChild<QLineEdit *>(QString(), Qt::FindDirectChildrenOnly))
+        if (editor->findChild<QLineEdit *>())
             editors.insert(editor);
     }
     return editors;
 }
 
+// The widget of the page with that accessible name or text.
 template <typename T> T *child(QWidget *page, const QString &text)
 {
     for (T *widget : page->findChildren<T *>()) {

@@ -35,7 +35,7 @@ void showKeyboardTab(ConfigWidget *window, PaintClock *clock)
         for (KeyConfig *editor : window->widget(1)->findChildren<KeyConfig *>()) {
             if (!editor->isVisible() || editor->visibleRegion().isEmpty())
                 continue;
-            if (!editor->findChild<QLineEdit *>(QString(), Qt::FindDirectChildrenOnly))
+            if (!editor->findChild<QLineEdit *>())
                 return;
             ++inView;
         }
