@@ -72,9 +72,9 @@ BENCH_BASELINE      ?= 9c1ce45
 BENCH_FIND_BASELINE ?= 45b1c46
 bench: SETS = run bench
 bench: deps
-	$(CMAKE_CONFIGURE) -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBENCH_ROUNDS=$(BENCH_ROUNDS) \
-		-DBENCH_BASELINE=$(BENCH_BASELINE) -DBENCH_FIND_BASELINE=$(BENCH_FIND_BASELINE)
-	cmake --build $(BENCH_BUILD) -j $(JOBS) --target run_benchmarks
+	$(CMAKE_CONFIGURE) -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	BENCH_ROUNDS=$(BENCH_ROUNDS) BENCH_BASELINE=$(BENCH_BASELINE) BENCH_FIND_BASELINE=$(BENCH_FIND_BASELINE) \
+		cmake --build $(BENCH_BUILD) -j $(JOBS) --target run_benchmarks
 
 # The Debian package, in $(BUILD): tavorin-settings_<version>_<arch>.deb.
 package: SETS = run package

@@ -1,35 +1,28 @@
 #ifndef BENCH_H
 #define BENCH_H
 
-// What the benchmark programs share: the clock, the peak memory, the sample combinations,
-// the paint passes of a window, the runs of a measured process of this build and of an
-// earlier one, and the tables. A measured process reports one line per figure,
-// "<name> <value> ...", on its standard output.
+// What the benchmarks share. A measured process reports a line per figure: "<name> <value>...".
+#include "app/configwidget.h"
+#include "app/settingseditor.h"
+#include "editor/keyconfig.h"
+#include "editor/keyconfigset.h"
+#include "mapping/keymapfile.h"
 #include "mapping/keymapformat.h"
 #include "mapping/xmlparser.h"
+#include "platform/qpeapplication.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFileInfo>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QThread>
-#include <QTimer>
-#include <QWidget>
+#include <QtWidgets>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
-#include <map>
 #include <utility>
-#include <vector>
 
 // The monotonic clock in nanoseconds, comparable between processes.
 inline long long monotonicNs()
 {
-    return std::chrono::nanoseconds(std::chrono::steady_clock::now().time_since_epoch()).count();
+    return QDeadlineTimer::current(Qt::PreciseTimer).deadlineNSecs();
 }
 
 // This process's peak resident set (VmHWM) in kB.
@@ -42,46 +35,44 @@ inline long long peakKb()
 }
 
 // The value below which the given share of the values lies: 0.5 the median, 1 the most.
-inline double percentile(std::vector<double> values, double share = 0.5)
+inline double percentile(QList<double> values, double share = 0.5)
 {
     std::sort(values.begin(), values.end());
-    const size_t n = values.size();
+    const qsizetype n = values.size();
     if (share == 0.5 && n % 2 == 0)
         return (values[n / 2 - 1] + values[n / 2]) / 2;
-    return values[std::min(n - 1, size_t(n * share))];
+    return values[std::min(n - 1, qsizetype(n * share))];
 }
 
 // A figure as a table shows it, "-" where nothing was measured.
-inline QByteArray figure(const std::vector<double> &values, double share = 0.5, int decimals = 1,
+inline QByteArray figure(const QList<double> &values, double share = 0.5, int decimals = 1,
                          double divisor = 1)
 {
     return values.empty() ? QByteArray("-")
                           : QByteArray::number(percentile(values, share) / divisor, 'f', decimals);
 }
 
-// Prints a table: its title, its rows (the first cell aligned left, the others right, each
-// column as wide as its widest cell) and the line of its targets.
-inline void printTable(FILE *out, const QByteArray &title, const QList<QByteArrayList> &rows,
+// Prints a table: its title, its rows (columns as wide as their widest cell) and its targets.
+inline void printTable(const QString &title, const QList<QByteArrayList> &rows,
                        const QByteArray &targets)
 {
-    std::vector<qsizetype> widths(10);
+    QList<qsizetype> widths(10);
     for (const QByteArrayList &row : rows) {
         for (qsizetype i = 0; i < row.size(); ++i)
             widths[i] = std::max(widths[i], row[i].size());
     }
-    std::fprintf(out, "\n== %s ==\n", title.constData());
+    std::printf("\n== %s ==\n", qPrintable(title));
     for (const QByteArrayList &row : rows) {
         QByteArray line = row.value(0).leftJustified(widths[0]);
         for (qsizetype i = 1; i < row.size(); ++i)
             line += "  " + row[i].rightJustified(widths[i]);
-        std::fprintf(out, "%s\n", line.constData());
+        std::printf("%s\n", line.constData());
     }
     if (!targets.isEmpty())
-        std::fprintf(out, "%s\n", targets.constData());
+        std::printf("%s\n", targets.constData());
 }
 
-// Combination i: a letter (with shift on every other one) and a digit, and the text
-// "text i & é", which needs escaping and is not ASCII.
+// Combination i: a letter, shifted if i is odd, a digit, and "text i & é" (escaped, not ASCII).
 inline QList<XmlParser::KeyConfig> benchCombinations(int count, int first = 0)
 {
     QList<XmlParser::KeyConfig> list;
@@ -95,8 +86,7 @@ inline QList<XmlParser::KeyConfig> benchCombinations(int count, int first = 0)
     return list;
 }
 
-// The key mapping file of those combinations, where the editor reads it with
-// XDG_DATA_HOME=dataHome.
+// Writes the key mapping file the editor reads with XDG_DATA_HOME=dataHome; its path.
 inline QString writeMappingFile(const QString &dataHome, const QList<XmlParser::KeyConfig> &list)
 {
     QString document = KeyMapFormat::documentStart();
@@ -115,22 +105,32 @@ inline QString writeMappingFile(const QString &dataHome, const QList<XmlParser::
     return file.fileName();
 }
 
-// Ends each paint pass of a window itself, so that the time it ended is known, with the
-// steps to take before and after one. Given a start, once the first paint pass is over (a
-// zero-millisecond timer runs only after the whole widget tree is painted and flushed) it
-// reports "window <ms since startNs>" and "memory <peak kB>" and takes the step firstPaint,
-// by default exit(): quit() would close the window, and the editor's close saves.
+// The widget of type T under parent with that accessible name or text.
+template <typename T> T *findWidget(QWidget *parent, const QString &text)
+{
+    for (T *widget : parent->findChildren<T *>()) {
+        if (widget->accessibleName() == text || widget->property("text").toString() == text)
+            return widget;
+    }
+    return nullptr;
+}
+
+// Ends a window's paint passes itself, to know when they end, with steps before and after one.
+// Given a start, after the first pass it reports "window <ms since start>" and "memory <peak
+// kB>" and calls firstPaint, by default exit() (a close would save).
 class PaintClock : public QObject
 {
 public:
     explicit PaintClock(QWidget *window, long long startNs = 0)
         : QObject(window)
-        , m_startNs(startNs)
+        , startNs(startNs)
     {
         window->installEventFilter(this);
     }
-    long long lastPaintEnd = 0;
-    std::function<void()> firstPaint = [] { QCoreApplication::exit(0); }, beforePaint, afterPaint;
+    long long startNs, lastPaintEnd = 0;
+    bool inside = false; // a paint pass of its own
+    std::function<void()> firstPaint = [] { QCoreApplication::exit(0); };
+    std::function<void()> beforePaint = [] {}, afterPaint = [] {};
 
     // Runs the event loop until nothing has been painted for 100 ms (at most 10 s).
     void settle() const
@@ -146,52 +146,41 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::Paint && m_startNs > 0) {
-            QTimer::singleShot(0, this, [this, start = std::exchange(m_startNs, 0)] {
+        if (event->type() == QEvent::Paint && startNs > 0) {
+            // A zero-millisecond timer runs once the whole window is painted and flushed.
+            QTimer::singleShot(0, this, [this, start = std::exchange(startNs, 0)] {
                 std::printf("window %.3f\nmemory %lld\n", (monotonicNs() - start) / 1e6, peakKb());
                 std::fflush(stdout);
                 firstPaint();
             });
         }
-        if (event->type() != QEvent::UpdateRequest || m_inside)
+        if (event->type() != QEvent::UpdateRequest || inside)
             return false;
-        m_inside = true;
-        if (beforePaint)
-            beforePaint();
+        inside = true;
+        beforePaint();
         QCoreApplication::sendEvent(watched, event); // paints and flushes
         lastPaintEnd = monotonicNs();
-        if (afterPaint)
-            afterPaint();
-        m_inside = false;
+        afterPaint();
+        inside = false;
         return true;
     }
-
-private:
-    long long m_startNs;
-    bool m_inside = false;
 };
 
 // Figures by name, those of the earlier build as "before <name>".
-using Figures = std::map<QByteArray, std::vector<double>>;
+using Figures = QMap<QByteArray, QList<double>>;
 
-// Runs a measured program to its end, its start time as its last argument, and adds its
-// report to figures, each name after the prefix, and the time of its end as "end". A
-// program that is not there (an earlier build not asked for, or not built) adds nothing; a
-// run that fails or takes longer than timeoutMs says so and adds nothing.
-inline void run(Figures &figures, const QByteArray &prefix, const QString &program,
-                QStringList arguments, int timeoutMs = 600000)
+// Runs command, its start time as a last argument, and adds its report and end time ("end")
+// to figures, names after prefix; a missing program (no earlier build) adds nothing.
+inline void run(Figures &figures, const QByteArray &prefix, QStringList command)
 {
-    if (!QFileInfo(program).isExecutable())
+    if (!QFileInfo(command[0]).isExecutable())
         return;
     QProcess process;
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(program, arguments << QString::number(monotonicNs()));
-    if (!process.waitForFinished(timeoutMs) || process.exitStatus() != QProcess::NormalExit
+    process.start(command.takeFirst(), command << QString::number(monotonicNs()));
+    if (!process.waitForFinished(600000) || process.exitStatus() != QProcess::NormalExit
         || process.exitCode() != 0) {
-        process.kill();
-        process.waitForFinished();
-        std::fprintf(stderr, "%s %s failed\n", qPrintable(program),
-                     qPrintable(arguments.join(' ')));
+        qWarning() << process.program() << command << "failed";
         return;
     }
     figures[prefix + "end"].push_back(double(monotonicNs()));

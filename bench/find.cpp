@@ -1,31 +1,9 @@
-// Does finding in a list of 20,000 combinations answer every keystroke at once?
-// "bench_find measure" is the editor's window as main() starts it, on its Physical Keyboard
-// tab once every combination is in the list. It types into the find field and takes it
-// back with Backspace, clicks "Press Keys" and presses keys, one event at a time, each timed
-// until the end of the last paint pass it caused. It reports a line per kind of keystroke
-// ("typing", "backspace", "keys", "all": "<kind> <ms> ..."), "hidden <editors that made
-// their widgets during a keystroke and are hidden after it>" and "peak <the peak memory
-// after the last keystroke over the peak before the first>".
-// "bench_find [EARLIER-BUILD-OF-BENCH_FIND]" runs it and the earlier build's copy in turn,
-// twice, and prints table 8.
+// Table 8 (docs/performance.md). "bench_find [EARLIER-BUILD]" runs "bench_find measure" and
+// the earlier build's copy in turn, twice, and prints the table.
 #include "bench.h"
 
-#include "app/configwidget.h"
-#include "app/settingseditor.h"
-#include "editor/keyconfig.h"
-#include "platform/qpeapplication.h"
-
-#include <QKeyEvent>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QSet>
-
-namespace {
-
-const int longList = 20000, rounds = 2, runs = 2;
-
 // The editors that have made their widgets (the replacement field among them).
-QSet<KeyConfig *> made(QWidget *page)
+static QSet<KeyConfig *> made(QWidget *page)
 {
     QSet<KeyConfig *> editors;
     for (KeyConfig *editor : page->findChildren<KeyConfig *>()) {
@@ -35,17 +13,10 @@ QSet<KeyConfig *> made(QWidget *page)
     return editors;
 }
 
-// The widget of the page with that accessible name or text.
-template <typename T> T *child(QWidget *page, const QString &text)
-{
-    for (T *widget : page->findChildren<T *>()) {
-        if (widget->accessibleName() == text || widget->property("text").toString() == text)
-            return widget;
-    }
-    return nullptr;
-}
-
-int measure(int argc, char **argv)
+// The window as main() starts it, on its Physical Keyboard tab once every combination is in
+// the list: each keystroke's time until the end of the last paint pass it caused, by kind and
+// as "all", the editors made during a keystroke and hidden after it, the peak memory over before.
+static int measure(int argc, char **argv)
 {
     QPEApplication app(argc, argv, QPEApplication::GuiClient);
     SettingsEditor editor(app);
@@ -61,15 +32,13 @@ int measure(int argc, char **argv)
         for (int i = 0; i < 5; ++i)
             clock.settle();
     }
-    auto *find = child<QLineEdit>(page, QStringLiteral("Find"));
-    auto *pressKeys = child<QPushButton>(page, QStringLiteral("Press Keys"));
+    auto *find = findWidget<QLineEdit>(page, QStringLiteral("Find"));
+    auto *pressKeys = findWidget<QPushButton>(page, QStringLiteral("Press Keys"));
     if (!find || !pressKeys)
         return 1;
     find->setFocus();
     clock.settle();
-
     const long long peakBefore = peakKb();
-    std::map<QByteArray, std::vector<double>> ms;
     int hidden = 0;
     // A key (key > 0) or a click sent to target, as the widget with the keyboard focus.
     const auto press = [&](const char *kind, QWidget *target, int key, const QString &text,
@@ -86,12 +55,12 @@ int measure(int argc, char **argv)
         }
         const long long handled = monotonicNs();
         clock.settle();
-        for (const char *name : { kind, "all" })
-            ms[name].push_back((std::max(handled, clock.lastPaintEnd) - start) / 1e6);
+        const double ms = (std::max(handled, clock.lastPaintEnd) - start) / 1e6;
+        std::printf("%s %.2f\nall %.2f\n", kind, ms, ms);
         for (KeyConfig *editor : made(page))
             hidden += !before.contains(editor) && !editor->isVisible();
     };
-    for (int round = 0; round < rounds; ++round) {
+    for (int round = 0; round < 2; ++round) {
         // A text found in fewer and fewer combinations, and key labels ("Sh+q 5").
         for (const QString query : { QStringLiteral("text 1234"), QStringLiteral("sh+q 5") }) {
             for (const QChar c : query)
@@ -109,16 +78,8 @@ int measure(int argc, char **argv)
         find->setFocus();
     }
     std::printf("hidden %d\npeak %.3f\n", hidden, double(peakKb()) / peakBefore);
-    for (const auto &[kind, values] : ms) {
-        std::printf("%s", kind.constData());
-        for (double value : values)
-            std::printf(" %.2f", value);
-        std::printf("\n");
-    }
     return 0; // without a close: the file and the settings stay as they were
 }
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -126,22 +87,21 @@ int main(int argc, char **argv)
         return measure(argc, argv);
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
-    writeMappingFile(dir.path(), benchCombinations(longList));
+    writeMappingFile(dir.path(), benchCombinations(20000));
     qputenv("XDG_DATA_HOME", QFile::encodeName(dir.path()));
     Figures f; // "typing", "before typing", ...
-    for (int round = 0; round < runs; ++round) {
-        run(f, "", app.applicationFilePath(), { "measure" });
-        run(f, "before ", argc > 1 ? argv[1] : "", { "measure" });
+    for (int round = 0; round < 2; ++round) {
+        run(f, "", { app.applicationFilePath(), "measure" });
+        run(f, "before ", { argc > 1 ? argv[1] : "", "measure" });
     }
     QList<QByteArrayList> rows{ { "keystroke to result painted, ms", "before median", "p90", "max",
                                   "now median", "p90", "max" } };
-    for (const auto &[kind, label] : std::initializer_list<std::pair<QByteArray, const char *>>{
-             { "all", "every keystroke" },
-             { "typing", "typing text" },
-             { "backspace", "Backspace" },
-             { "keys", "\"Press Keys\" and keys pressed" } }) {
-        const std::vector<double> &b = f["before " + kind], &n = f[kind];
-        rows.append({ label + QByteArray(" (") + QByteArray::number(n.size()) + ')', figure(b),
+    const QByteArrayList kinds{ "all", "typing", "backspace", "keys" };
+    const QByteArrayList labels{ "every keystroke", "typing text", "Backspace",
+                                 "\"Press Keys\" and keys pressed" };
+    for (qsizetype i = 0; i < kinds.size(); ++i) {
+        const QList<double> &b = f["before " + kinds[i]], &n = f[kinds[i]];
+        rows.append({ labels[i] + " (" + QByteArray::number(n.size()) + ')', figure(b),
                       figure(b, 0.9), figure(b, 1), figure(n), figure(n, 0.9), figure(n, 1) });
     }
     rows.append({ "editors made while hidden (most a run)", figure(f["before hidden"], 1, 0), "",
@@ -151,14 +111,9 @@ int main(int argc, char **argv)
     const bool met = !f["all"].empty() && percentile(f["all"], 0.9) <= 50
         && percentile(f["all"], 1) <= 100 && percentile(f["hidden"], 1) == 0
         && percentile(f["peak"], 1) <= 1.10;
-    printTable(stdout,
-               QStringLiteral("8. Find in a list of %1 combinations (the window on Xvfb 1024x768; "
-                              "%2 runs of each build, each %3 rounds of typing and deleting \"text "
-                              "1234\" and \"sh+q 5\", \"Press Keys\" then Shift+B and 5)")
-                   .arg(longList)
-                   .arg(runs)
-                   .arg(rounds)
-                   .toUtf8(),
+    printTable("8. Find in a list of 20000 combinations (the window on Xvfb 1024x768; 2 runs of "
+               "each build, each 2 rounds of typing and deleting \"text 1234\" and \"sh+q 5\", "
+               "\"Press Keys\" then Shift+B and 5)",
                rows,
                QByteArray("targets: p90 <= 50 ms, max <= 100 ms, no editor made while hidden, "
                           "peak <= 1.10x: now ")

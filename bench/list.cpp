@@ -1,28 +1,14 @@
-// How does the list behave at its largest, 50,000 combinations (the most the editor
-// reads)? "bench_list NAME" measures once and reports "<NAME> <ms>":
-//     build-distinct  from the list's construction until every combination has its editor,
-//                     for combinations that all differ in their keys; the list is not
-//                     shown, as while the window shows its General tab
-//     build-alike     the same for combinations that all share their keys
-//     add             "Add Key Combination" clicked in the shown list right after its
-//                     construction, while all but its first screenful are still to be
-//                     built: the click and the event loop's next pass
-// "bench_list [EARLIER-BUILD-OF-BENCH_LIST]" runs each three times, the earlier build's once
-// (it may take minutes), and prints table 6.
+// Table 6 (docs/performance.md). "bench_list [EARLIER-BUILD]" runs each measurement three
+// times, the earlier build's once (it may take minutes), and prints the table.
 #include "bench.h"
 
-#include "editor/keyconfig.h"
-#include "editor/keyconfigset.h"
+static const int count = 50000;
+static const QByteArrayList names{ "build-distinct", "build-alike", "add" };
 
-#include <QPushButton>
-#include <QWindow>
-
-namespace {
-
-const int count = 50000;
-const QByteArrayList names{ "build-distinct", "build-alike", "add" };
-
-int measure(int argc, char **argv, const QByteArray &name)
+// "<name> <ms>": from the list's construction until every combination has its editor, the list
+// hidden, for keys all different or all alike; or "Add Key Combination" clicked in the shown
+// list right after its construction: the click and the event loop's next pass.
+static int measure(int argc, char **argv, const QByteArray &name)
 {
     QApplication app(argc, argv);
     QList<XmlParser::KeyConfig> list(count);
@@ -38,9 +24,7 @@ int measure(int argc, char **argv, const QByteArray &name)
     if (name == "add") {
         set.resize(480, 640);
         set.show();
-        QPushButton *add = nullptr;
-        for (QPushButton *button : set.findChildren<QPushButton *>())
-            add = button->text() == u"Add Key Combination" ? button : add;
+        auto *add = findWidget<QPushButton>(&set, QStringLiteral("Add Key Combination"));
         while (!set.windowHandle()->isExposed() && timer.elapsed() < 10000)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
         if (!add || !set.windowHandle()->isExposed())
@@ -61,8 +45,6 @@ int measure(int argc, char **argv, const QByteArray &name)
     return 0;
 }
 
-} // namespace
-
 int main(int argc, char **argv)
 {
     if (argc > 1 && names.contains(argv[1]))
@@ -71,9 +53,9 @@ int main(int argc, char **argv)
     Figures ms; // "build-alike", "before build-alike", ...
     for (int round = 0; round < 3; ++round) {
         for (const QByteArray &name : names) {
-            run(ms, "", app.applicationFilePath(), { name });
+            run(ms, "", { app.applicationFilePath(), name });
             if (round == 0)
-                run(ms, "before ", argc > 1 ? argv[1] : "", { name });
+                run(ms, "before ", { argc > 1 ? argv[1] : "", name });
         }
     }
     QList<QByteArrayList> rows{ { "", "before ms", "now ms" } };
@@ -87,8 +69,7 @@ int main(int argc, char **argv)
         targets.prepend("now: all alike take "
                         + figure(ms["build-alike"], 0.5, 2, percentile(ms["build-distinct"]))
                         + "x the time of all different\n");
-    printTable(stdout,
-               "6. The list at 50,000 combinations (bench_list; now the median of 3 runs, "
+    printTable("6. The list at 50,000 combinations (bench_list; now the median of 3 runs, "
                "before one run)",
                rows, targets);
 }
