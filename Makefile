@@ -60,20 +60,21 @@ test-asan: deps
 		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --output-on-failure -j $(JOBS) --timeout 600
 
-# Time to window and peak memory next to a bare Qt program (on a private Xvfb and
-# session bus), the reader next to a bare XML pass, the save's growth, and the list at
-# 50,000 combinations (docs/performance.md). Its own optimised build; BENCH_ROUNDS runs of
-# each program (at least 10). The window and the list are measured beside the build of
-# BENCH_BASELINE, by default the last one that built the combinations before showing the
-# window; BENCH_BASELINE= measures this build alone.
-BENCH_BUILD    ?= build-bench
-BENCH_ROUNDS   ?= 15
-BENCH_BASELINE ?= 9c1ce45
+# The benchmarks of docs/performance.md, in their own optimised build, on a private Xvfb and
+# session bus. BENCH_ROUNDS runs of each program in the time to window (at least 10). The
+# window and the list are measured beside the build of BENCH_BASELINE, by default the last
+# one that built the combinations before showing the window, and find beside the build of
+# BENCH_FIND_BASELINE, by default the last one before find was made fast; empty: none.
+# BENCH_TABLES="find" runs only the programs named (window reader save list import find).
+BENCH_BUILD         ?= build-bench
+BENCH_ROUNDS        ?= 15
+BENCH_BASELINE      ?= 9c1ce45
+BENCH_FIND_BASELINE ?= 45b1c46
 bench: SETS = run bench
 bench: deps
-	$(CMAKE_CONFIGURE) -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBENCH_ROUNDS=$(BENCH_ROUNDS) \
-		-DBENCH_BASELINE=$(BENCH_BASELINE)
-	cmake --build $(BENCH_BUILD) -j $(JOBS) --target run_benchmarks
+	$(CMAKE_CONFIGURE) -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	BENCH_ROUNDS=$(BENCH_ROUNDS) BENCH_BASELINE=$(BENCH_BASELINE) BENCH_FIND_BASELINE=$(BENCH_FIND_BASELINE) \
+		cmake --build $(BENCH_BUILD) -j $(JOBS) --target run_benchmarks
 
 # The Debian package, in $(BUILD): tavorin-settings_<version>_<arch>.deb.
 package: SETS = run package
