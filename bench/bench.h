@@ -13,11 +13,8 @@
 
 #include <QtWidgets>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
-#include <utility>
 
 // The monotonic clock in nanoseconds, comparable between processes.
 inline long long monotonicNs()
@@ -57,10 +54,9 @@ inline void printTable(const QString &title, const QList<QByteArrayList> &rows,
                        const QByteArray &targets)
 {
     QList<qsizetype> widths(10);
-    for (const QByteArrayList &row : rows) {
+    for (const QByteArrayList &row : rows)
         for (qsizetype i = 0; i < row.size(); ++i)
             widths[i] = std::max(widths[i], row[i].size());
-    }
     std::printf("\n== %s ==\n", qPrintable(title));
     for (const QByteArrayList &row : rows) {
         QByteArray line = row.value(0).leftJustified(widths[0]);
