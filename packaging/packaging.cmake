@@ -7,6 +7,8 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/tavorin-settings.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/org.tavorin.Settings.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME tavorin-settings)
 
 # The manual page and the Debian changelog are installed compressed, as Debian keeps
 # them; gzip -n leaves out the name and time, so the same source gives the same bytes.
