@@ -8,7 +8,7 @@
 #   PROJECT_DIR   where CMake writes the lupdate project description (<build dir>/.lupdate);
 #                 the one file *_project.cmake there is read: Qt 6.4 names it after the
 #                 target (appcore_project.cmake), later ones after the update target
-#                 (tavorin_settings_lupdate_project.cmake) and list the sources per target
+#                 (tavorin-settings_lupdate_project.cmake) and list the sources per target
 #   GENERATOR     Qt's GenerateLUpdateProject.cmake
 #   LUPDATE       the lupdate program
 #   OPTIONS       lupdate options, separated by "|"
