@@ -22,9 +22,9 @@
 # overrides the mirror. proc, sys, dev (null, zero, full, random, urandom, tty and a
 # private dev/pts and dev/shm) and a tmp of its own are mounted in a private mount and
 # process namespace: whatever COMMAND leaves running is ended when it ends, and nothing
-# stays mounted, however it ends. With DISPLAY set, the X server's sockets
-# (/tmp/.X11-unix) are shared with the root and DISPLAY is passed on, so that
-# `./make.sh run` can open its window on this machine's X server.
+# stays mounted, however it ends. With DISPLAY set (":N"), that X server's socket is
+# shared with the root and DISPLAY is passed on, so that `./make.sh run` can open its
+# window on this machine's X server.
 #
 # Needs root (debootstrap, chroot, mount). Ends with COMMAND's exit status.
 set -euo pipefail
@@ -202,9 +202,14 @@ ln -s /proc/self/fd/1 "$root/dev/stdout"
 ln -s /proc/self/fd/2 "$root/dev/stderr"
 mount -t tmpfs -o mode=1777,nosuid,nodev tmpfs "$root/dev/shm"
 mount -t tmpfs -o mode=1777,nosuid,nodev tmpfs "$root/tmp"
-if [ -n "${DISPLAY:-}" ] && [ -d /tmp/.X11-unix ]; then
-    mkdir "$root/tmp/.X11-unix"
-    mount --bind /tmp/.X11-unix "$root/tmp/.X11-unix"
+# The socket of DISPLAY alone: X servers that COMMAND starts keep theirs in the root.
+display=${DISPLAY:-}
+display=${display#:}
+display=${display%.*}
+if [[ $display =~ ^[0-9]+$ ]] && [ -S "/tmp/.X11-unix/X$display" ]; then
+    mkdir -m 1777 "$root/tmp/.X11-unix"
+    touch "$root/tmp/.X11-unix/X$display"
+    mount --bind "/tmp/.X11-unix/X$display" "$root/tmp/.X11-unix/X$display"
 fi
 run="cd \"$dir\" && $command"
 if [ "$user" = root ]; then
