@@ -27,6 +27,10 @@
 # window on this machine's X server.
 #
 # Needs root (debootstrap, chroot, mount). Ends with COMMAND's exit status.
+
+# All of it in one block, read whole before it runs: a checkout that changes this file
+# while it runs (it can take half an hour) does not change what runs.
+{
 set -euo pipefail
 
 usage()
@@ -239,3 +243,4 @@ set -e
 ended=1
 echo "fresh-root.sh: '$command' as $user in a fresh $suite root ended with exit status $status after $(seconds "$started")"
 exit "$status"
+}
