@@ -22,13 +22,14 @@ declare -A sets=(
     # comes forward for a later start on X11).
     [run]="cmake make g++ ninja-build qt6-base-dev qt6-tools-dev qt6-l10n-tools
            qt6-translations-l10n libxcb1-dev"
-    # A virtual screen with a window manager, key events and screenshots, a private
-    # session bus, the font the click positions were measured with, the checkers of the
-    # desktop entry and of the key mapping files the tests write, and an X session manager
-    # (xsm, which needs iceauth) to log out of.
+    # A virtual screen with a window manager, key and pointer events, a screenshot of a
+    # failure, a private session bus, the accessibility bus with its registry and Python's
+    # reader of it (what the window shows), a font, the checkers of the desktop entry and of
+    # the key mapping files the tests write, and an X session manager (xsm, which needs
+    # iceauth) to log out of.
     [test]="xvfb xauth openbox wmctrl xdotool x11-utils imagemagick dbus-daemon dbus-bin
-            fonts-dejavu-core desktop-file-utils libxml2-utils x11-session-utils
-            x11-xserver-utils"
+            at-spi2-core python3-gi gir1.2-atspi-2.0 fonts-dejavu-core desktop-file-utils
+            libxml2-utils x11-session-utils x11-xserver-utils"
     [bench]="xvfb dbus-daemon"
     [fuzz]="clang libclang-rt-dev"
     [package]="dpkg-dev file lintian appstream"

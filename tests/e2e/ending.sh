@@ -56,19 +56,21 @@ if [[ -n $E2E_APP_PID ]]; then
         e2e_close_window
         symbols=xyz text=abc
     else
-        # The symbols field, the Physical Keyboard tab and its first replacement (editing.sh).
-        e2e_click 560 42
+        # The symbols field (the General tab's only one), the Physical Keyboard tab and its
+        # replacement field.
+        e2e_click_on "text|entry" "*"
         e2e_key End
         e2e_type Q
-        e2e_click 138 12
-        e2e_click 556 114
+        e2e_click_on "page tab" "Physical Keyboard"
+        e2e_click_on "text|entry" "Replacement:"
         e2e_key End
         e2e_type d
         symbols=xyzQ text=abcd
         if [[ $case == sigterm-in-menu ]]; then
             # The font size field's context menu, on the General tab.
-            e2e_click 35 12
-            xdotool mousemove --window "$E2E_WIN" 188 71 click 3
+            e2e_click_on "page tab" General
+            e2e_point_at "spin button" "*" 1
+            xdotool click 3
             e2e_wait_until "the context menu" eval \
                 '(($(xdotool search --onlyvisible --pid "$E2E_APP_PID" | wc -l) > 1))'
         fi

@@ -1,12 +1,33 @@
 # Harness for the end-to-end tests: the real tavorin-settings on a private X server
-# (Xvfb + openbox), a private D-Bus session bus with a monitor on it, and fresh
-# settings and data folders, driven with xdotool the way a user drives it.
+# (Xvfb + openbox), a private D-Bus session bus with a monitor on it, a private
+# accessibility bus, and fresh settings and data folders, driven with xdotool the way a
+# user drives it.
 #
 # A test script sources this file, calls e2e_begin, starts the program with
-# e2e_start_app, and checks files, the program's output and the bus log. Every wait
-# is a bounded poll; every process started here is stopped when the script exits,
-# however it exits. On failure the work folder is kept, with a screenshot, and the
-# program's error output and the bus log are printed.
+# e2e_start_app, and checks files, the program's output, the bus log and what the window
+# shows. Every wait is a bounded poll; every process started here is stopped when the
+# script exits, however it exits. On failure the work folder is kept, with a screenshot
+# and the accessibility tree, and the program's error output and the bus log are printed.
+#
+# What the window shows is read as assistive technology reads it, from the accessibility
+# tree (AT-SPI; tests/e2e/a11y.py), never from pixels: the objects on screen in every
+# window of the program. An object is picked by its role ("push button", "label", ...;
+# "text|entry": one of these, as Qt versions differ), its accessible name (both shell
+# patterns) and its place N among the matching objects, counted from 1 top to bottom,
+# then left to right (default 1):
+#   e2e_a11y [ROLE [NAME]]        a11y.py's lines: "X Y W H WW WH<TAB>ROLE<TAB>NAME<TAB>
+#                                 STATES<TAB>TEXT<TAB>DESCRIPTION", one per object on screen
+#   e2e_shows ROLE NAME [N]       true while the Nth such object is on screen
+#   e2e_has_state ROLE NAME N STATE  true while it is on screen with that AT-SPI state
+#                                 ("focused", "checked", ...)
+#   e2e_texts ROLE NAME           the TEXT of each (a field's contents), one per line
+#   e2e_wait_for ROLE NAME [N]    waits until it is on screen; its line is in E2E_OBJECT
+#   e2e_point_at ROLE NAME [N]    waits for it to stand still and moves the pointer to its
+#                                 centre
+#   e2e_click_on ROLE NAME [N]    ... and clicks there (a real pointer event; the object
+#                                 must be in the main window)
+# The focused object: e2e_a11y | awk -F'\t' '$4 ~ /(^|,)focused(,|$)/'.
+# Keys are real key events too: e2e_key, e2e_type.
 #
 # Environment (set by tests/CMakeLists.txt):
 #   E2E_APP        the tavorin-settings program
@@ -14,13 +35,21 @@
 #   E2E_FAILRENAME the fault-injection library of failrename.cpp (only faults.sh)
 #   E2E_TIMEOUT    seconds for each wait (default 20)
 #   E2E_KEEP       if set, the work folder is kept after a passing test too
+# and from the caller's environment, to try other looks:
+#   QT_SCALE_FACTOR    Qt's scale factor (the screen grows by it, so that the window
+#                      holds as much as unscaled)
+#   QT_STYLE_OVERRIDE  a Qt style (Qt's default otherwise)
 
 set -euo pipefail
 
 : "${E2E_APP:?E2E_APP must name the tavorin-settings program}"
 E2E_TIMEOUT=${E2E_TIMEOUT:-20}
-E2E_SCREEN_W=1024
-E2E_SCREEN_H=768
+E2E_SCALE=${QT_SCALE_FACTOR:-1}
+[[ $E2E_SCALE =~ ^[0-9]+(\.[0-9]+)?$ ]] || { echo "QT_SCALE_FACTOR is not a number: $E2E_SCALE" >&2; exit 1; }
+E2E_SCREEN_W=$(awk -v s="$E2E_SCALE" 'BEGIN { print int(1024 * s) }')
+E2E_SCREEN_H=$(awk -v s="$E2E_SCALE" 'BEGIN { print int(768 * s) }')
+E2E_STYLE=${QT_STYLE_OVERRIDE:-}
+E2E_A11Y_HELPER=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/a11y.py
 E2E_CHANNEL_PATH=/Tavorin/Private
 E2E_CHANNEL_INTERFACE=org.tavorin.QCop
 # Every key mapping file the program writes must validate against the published schema.
@@ -33,6 +62,9 @@ E2E_APP_RUNS=0
 E2E_APP_ERR=       # the error output of the latest run (app-N.err, N counting runs)
 E2E_WIN=
 E2E_PROBES=0
+E2E_OBJECT=
+E2E_A11Y_BUS=
+E2E_MAPPED=        # the characters given a key of their own (e2e_map_keys)
 
 e2e_fail()
 {
@@ -91,12 +123,13 @@ e2e_stop()
 
 e2e_report()
 {
-    if [[ -n ${DISPLAY:-} ]]; then
+    if [[ -n ${DISPLAY:-} ]] && command -v import >/dev/null; then
         timeout 10 import -window root "$W/failure.png" 2>/dev/null \
             && echo "screenshot: $W/failure.png" >&2
     fi
+    [[ -n ${E2E_A11Y_BUS:-} ]] && e2e_a11y >"$W/a11y.txt" 2>&1
     local f
-    for f in "$W"/app-*.err "$W"/app-*.out "$W/bus.log"; do
+    for f in "$W"/app-*.err "$W"/app-*.out "$W/bus.log" "$W/a11y.txt"; do
         [[ -s $f ]] || continue
         echo "---- $(basename "$f")" >&2
         tail -n 40 "$f" >&2
@@ -122,10 +155,13 @@ e2e_cleanup()
 e2e_begin()
 {
     local tool
-    for tool in Xvfb openbox wmctrl xdotool dbus-daemon dbus-monitor dbus-send import convert xmllint; do
+    for tool in Xvfb openbox wmctrl xdotool xmodmap dbus-daemon dbus-monitor dbus-send xmllint \
+        /usr/libexec/at-spi-bus-launcher; do
         command -v "$tool" >/dev/null \
             || e2e_fail "$tool is missing: scripts/install-deps.sh test installs it"
     done
+    /usr/bin/python3 -c 'import gi; gi.require_version("Atspi", "2.0")' 2>/dev/null \
+        || e2e_fail "Python's Atspi is missing: scripts/install-deps.sh test installs it"
     env --default-signal=INT true 2>/dev/null || e2e_fail "env lacks --default-signal (coreutils 8.31 or later)"
 
     W=${E2E_WORKDIR:-}
@@ -143,13 +179,15 @@ e2e_begin()
     export HOME=$W/home XDG_CONFIG_HOME=$W/config XDG_DATA_HOME=$W/data
     export XDG_CACHE_HOME=$W/cache XDG_RUNTIME_DIR=$W/run
     export LANG=C.UTF-8 LC_ALL=C.UTF-8
-    # Stable looks and sizes, so that the fixed click positions hold; no input
-    # method, session manager or accessibility bus from the host.
-    export QT_QPA_PLATFORM=xcb QT_STYLE_OVERRIDE=Fusion QT_FONT_DPI=96
-    export QT_ENABLE_HIGHDPI_SCALING=0 NO_AT_BRIDGE=1
-    unset QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_IM_MODULE XMODIFIERS GTK_IM_MODULE
-    unset SESSION_MANAGER QT_LOGGING_RULES QT_MESSAGE_PATTERN QT_LINUX_ACCESSIBILITY_ALWAYS_ON
-    unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY DISPLAY
+    # Only the scale and the style asked for; no input method, session manager or
+    # accessibility bus from the host.
+    export QT_QPA_PLATFORM=xcb QT_ENABLE_HIGHDPI_SCALING=0
+    unset QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_STYLE_OVERRIDE QT_FONT_DPI
+    [[ $E2E_SCALE == 1 ]] || export QT_SCALE_FACTOR=$E2E_SCALE
+    [[ -z $E2E_STYLE ]] || export QT_STYLE_OVERRIDE=$E2E_STYLE
+    unset QT_IM_MODULE XMODIFIERS GTK_IM_MODULE SESSION_MANAGER QT_LOGGING_RULES
+    unset QT_MESSAGE_PATTERN QT_LINUX_ACCESSIBILITY_ALWAYS_ON QT_ACCESSIBILITY
+    unset DBUS_SESSION_BUS_ADDRESS AT_SPI_BUS_ADDRESS WAYLAND_DISPLAY DISPLAY
 
     E2E_DATA_DIR=$XDG_DATA_HOME/tavorin
     E2E_KEYMAP=$E2E_DATA_DIR/hardware-keyboard.xml
@@ -170,9 +208,29 @@ e2e_begin()
     e2e_wait_until "the session bus address" e2e_has_line "$W/bus.address"
     export DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$W/bus.address")
 
+    # The accessibility bus, with the registry of the programs on it, as a desktop starts
+    # it for a screen reader. The launcher names the bus on the screen's root window, where
+    # Qt looks for it and switches its AT-SPI bridge on.
+    e2e_spawn /usr/libexec/at-spi-bus-launcher --launch-immediately --a11y=1 \
+        >"$W/a11y-bus.log" 2>&1
+    e2e_wait_until "the accessibility bus" e2e_a11y_bus_named
+
     e2e_spawn dbus-monitor --address "$DBUS_SESSION_BUS_ADDRESS" --profile \
         "type='signal',path='$E2E_CHANNEL_PATH'" >"$W/bus.log" 2>&1
     e2e_bus_sync
+}
+
+# Sets E2E_A11Y_BUS to the accessibility bus's address once the launcher gives it out.
+# Asked before the launcher has its name, the bus would start another one (without
+# --a11y=1) in its place.
+e2e_a11y_bus_named()
+{
+    [[ $(timeout 5 dbus-send --print-reply=literal --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.NameHasOwner string:org.a11y.Bus 2>/dev/null) == *true* ]] || return 1
+    E2E_A11Y_BUS=$(timeout 5 dbus-send --print-reply=literal --dest=org.a11y.Bus /org/a11y/bus \
+        org.a11y.Bus.GetAddress 2>/dev/null) || return 1
+    E2E_A11Y_BUS=${E2E_A11Y_BUS//[[:space:]]/}
+    [[ -n $E2E_A11Y_BUS ]]
 }
 
 # Sends a probe signal and waits until the monitor has logged it. The bus forwards
@@ -326,10 +384,66 @@ e2e_expect_status()
     [[ $E2E_APP_STATUS == "$1" ]] || e2e_fail "exit status: expected $1, got $E2E_APP_STATUS"
 }
 
-# e2e_click X Y: a left click at X, Y inside the window's client area.
-e2e_click()
+# The accessibility tree's lines (see the top of this file); a11y.py says which objects.
+e2e_a11y()
 {
-    xdotool mousemove --window "$E2E_WIN" "$1" "$2" click 1
+    AT_SPI_BUS_ADDRESS=$E2E_A11Y_BUS timeout 10 /usr/bin/python3 "$E2E_A11Y_HELPER" "$@" \
+        2>>"$W/a11y.err"
+}
+
+# e2e_nth ROLE NAME [N]: prints the line of the Nth matching object on screen.
+e2e_nth()
+{
+    local lines
+    lines=$(e2e_a11y "$1" "$2") || return 1
+    awk -v n="${3:-1}" 'NR == n { print; found = 1 } END { exit !found }' <<<"$lines"
+}
+
+e2e_shows() { e2e_nth "$@" >/dev/null; }
+
+e2e_has_state()
+{
+    local line states
+    line=$(e2e_nth "$1" "$2" "$3") || return 1
+    IFS=$'\t' read -r _ _ _ states _ <<<"$line"
+    [[ ,$states, == *,"$4",* ]]
+}
+
+e2e_texts() { e2e_a11y "$1" "$2" | cut -f 5; }
+
+e2e_take() { E2E_OBJECT=$(e2e_nth "$@"); }
+
+e2e_wait_for()
+{
+    e2e_wait_until "the ${3:+${3}. }$1 \"$2\" on screen" e2e_take "$@"
+}
+
+# True once two readings in a row find the object at the same place (a layout may still
+# be moving it).
+e2e_settled()
+{
+    local before=${E2E_OBJECT%%$'\t'*}
+    e2e_take "$@" && [[ ${E2E_OBJECT%%$'\t'*} == "$before" ]]
+}
+
+# The tree gives places in the window in its own units (on some Qt versions not the
+# screen's pixels under a scale factor): they are scaled to the window's real size.
+e2e_point_at()
+{
+    E2E_OBJECT=
+    e2e_wait_until "the ${3:+${3}. }$1 \"$2\" on screen, standing still" e2e_settled "$@"
+    local x y w h ww wh WIDTH= HEIGHT= X= Y= SCREEN= WINDOW=
+    read -r x y w h ww wh _ <<<"$E2E_OBJECT"
+    eval "$(xdotool getwindowgeometry --shell "$E2E_WIN")"
+    xdotool mousemove --window "$E2E_WIN" $(awk -v x="$x" -v y="$y" -v w="$w" -v h="$h" \
+        -v sx="$WIDTH" -v sy="$HEIGHT" -v ww="$ww" -v wh="$wh" \
+        'BEGIN { print int((x + w / 2) * sx / ww), int((y + h / 2) * sy / wh) }')
+}
+
+e2e_click_on()
+{
+    e2e_point_at "$@"
+    xdotool click 1
     sleep 0.15
 }
 
@@ -343,11 +457,28 @@ e2e_key()
 # e2e_type TEXT: types TEXT character by character.
 e2e_type()
 {
+    e2e_map_keys "$1"
     xdotool type --delay 60 "$1"
     sleep 0.15
 }
 
-e2e_screenshot() { import -window root "$W/$1.png"; }
+# xdotool types a character that no key of the keyboard map gives by putting it on a
+# spare key just for the press; a busy program may read that press after the map is
+# restored, and the character is lost. So each such character gets a spare key for good.
+e2e_map_keys()
+{
+    local i code key
+    for ((i = 0; i < ${#1}; i++)); do
+        printf -v code %d "'${1:i:1}"
+        ((code > 126)) || continue
+        [[ " $E2E_MAPPED " != *" $code "* ]] || continue
+        key=$(xmodmap -pke | awk '$1 == "keycode" && $2 > 8 && NF == 3 && !k { k = $2 } END { print k }')
+        [[ -n $key ]] || e2e_fail "no spare key left for '${1:i:1}'"
+        xmodmap -e "keycode $key = $(printf '0x%x' $((code > 255 ? 0x1000000 + code : code)))"
+        E2E_MAPPED+=" $code"
+    done
+}
+
 
 # e2e_expect_file FILE EXPECTED: FILE must hold exactly the bytes of EXPECTED.
 e2e_expect_file()

@@ -95,12 +95,13 @@ second-start)
         || e2e_fail "the window does not answer the launch: $(xprop -id "$E2E_WIN" _NET_STARTUP_ID)"
     e2e_wait_until "the launch to end" grep -q _NET_STARTUP_INFO_BEGIN "$W/xev.log"
 
-    # The symbols field, the Physical Keyboard tab and its first replacement (editing.sh).
-    e2e_click 560 42
+    # The symbols field (the General tab's only one), the Physical Keyboard tab and its
+    # replacement field.
+    e2e_click_on "text|entry" "*"
     e2e_key End
     e2e_type Q
-    e2e_click 138 12
-    e2e_click 556 114
+    e2e_click_on "page tab" "Physical Keyboard"
+    e2e_click_on "text|entry" "Replacement:"
     e2e_key End
     e2e_type d
     e2e_close_window
