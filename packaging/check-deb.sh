@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the Debian package into a throw-away Debian 12 root and starts the program
+# Installs the Debian package into a throw-away Debian 12 or 13 root and starts the program
 # there. The root must be a minimal system made by debootstrap, for instance:
 #   debootstrap --variant=minbase bookworm /tmp/bookworm-root http://deb.debian.org/debian
 # apt-get inside the root resolves the package's Depends from the Debian mirror; nothing

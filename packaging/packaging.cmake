@@ -54,7 +54,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The shared libraries the program links (Qt, the C++ runtime) become Depends through
-# dpkg-shlibdeps; the X11 platform plugin ships in libqt6gui6 on Debian 12. Qt's own
+# dpkg-shlibdeps; the X11 platform plugin ships in libqt6gui6 on Debian 12 and 13. Qt's own
 # German texts (dialog buttons, context menus) come from the translations package.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
