@@ -29,14 +29,6 @@ gi.require_version("Atspi", "2.0")
 from gi.repository import Atspi  # noqa: E402
 
 SHOWING = Atspi.StateType.SHOWING
-# at-spi2-core 2.56 (Debian 13) calls a push button "button", 2.46 (Debian 12) "push
-# button"; the older name holds for both.
-ROLE_NAMES = {"button": "push button"}
-
-
-def role_name(node):
-    name = node.get_role_name()
-    return ROLE_NAMES.get(name, name)
 
 
 def flat(text):
@@ -61,11 +53,9 @@ def on_screen(node, clip):
 
 def describe(node, states, e, w):
     names = [Atspi.StateType(s).value_nick for s in states.get_states()]
-    # Through the interface: newer Atspi has an Accessible.get_text of its own (the
-    # interface object), which hides the text interface's get_text.
-    text = Atspi.Text.get_text(node, 0, -1) if "Text" in node.get_interfaces() else ""
+    text = node.get_text(0, -1) if "Text" in node.get_interfaces() else ""
     fields = [f"{e.x - w.x} {e.y - w.y} {e.width} {e.height} {w.width} {w.height}",
-              role_name(node), node.get_name(), ",".join(names), text,
+              node.get_role_name(), node.get_name(), ",".join(names), text,
               node.get_description()]
     return "\t".join(flat(f) for f in fields)
 
@@ -86,7 +76,7 @@ def main(role="*", name="*"):
                 continue
             w = window.get_extents(Atspi.CoordType.SCREEN)
             for node, states, e in on_screen(window, everywhere):
-                if any(fnmatch.fnmatchcase(role_name(node), r) for r in role.split("|")) \
+                if any(fnmatch.fnmatchcase(node.get_role_name(), r) for r in role.split("|")) \
                         and fnmatch.fnmatchcase(node.get_name() or "", name):
                     found.append(((a, i, e.y - w.y, e.x - w.x), describe(node, states, e, w)))
     for _, line in sorted(found):
