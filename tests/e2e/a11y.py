@@ -53,7 +53,7 @@ def on_screen(node, clip):
 
 def describe(node, states, e, w):
     names = [Atspi.StateType(s).value_nick for s in states.get_states()]
-    text = node.get_text(0, -1) if "Text" in node.get_interfaces() else ""
+    text = Atspi.Text.get_text(node, 0, -1) if "Text" in node.get_interfaces() else ""
     fields = [f"{e.x - w.x} {e.y - w.y} {e.width} {e.height} {w.width} {w.height}",
               node.get_role_name(), node.get_name(), ",".join(names), text,
               node.get_description()]

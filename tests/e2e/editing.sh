@@ -28,9 +28,7 @@ e2e_begin
 
 # What the tests look for, by the names the window gives them in each language. A
 # capture button is named by the key it shows ("Select Key" while it holds none), a
-# replacement field by its label. Some roles differ between Qt versions.
-FIELD='text|entry'
-TOGGLE='check box|toggle button'
+# replacement field by its label.
 if [[ $case == *-de ]]; then
     language=(LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8)
     tab_general=Allgemein tab_keyboard="Physische Tastatur" select_key="Taste wählen"
@@ -49,7 +47,7 @@ fi
 # the find row's count ("" while there is none).
 list_shows() # TEXTS COUNT
 {
-    [[ $(e2e_texts "$FIELD" "$replacement" | paste -sd '|') == "$1" ]] || return 1
+    [[ $(e2e_texts "$E2E_FIELD" "$replacement" | paste -sd '|') == "$1" ]] || return 1
     if [[ -n $2 ]]; then e2e_shows label "$2"; else ! e2e_shows label "* $of *"; fi
 }
 
@@ -62,9 +60,9 @@ expect_list() # TEXTS COUNT WHAT
 expect_undo_bar() # shown|gone
 {
     if [[ $1 == shown ]]; then
-        e2e_wait_until "the undo bar" e2e_shows "push button" "$undo"
+        e2e_wait_until "the undo bar" e2e_shows "$E2E_BUTTON" "$undo"
     else
-        e2e_wait_until "the undo bar to go" eval '! e2e_shows "push button" "$undo"'
+        e2e_wait_until "the undo bar to go" eval '! e2e_shows "$E2E_BUTTON" "$undo"'
     fi
 }
 
@@ -73,7 +71,7 @@ start_on_keyboard_tab()
     e2e_start_app "${language[@]}" "$@"
     e2e_wait_window
     e2e_click_on "page tab" "$tab_keyboard"
-    e2e_wait_for "push button" "$add"
+    e2e_wait_for "$E2E_BUTTON" "$add"
 }
 
 close_and_expect_clean_end()
@@ -102,29 +100,29 @@ first-start)
     start_on_keyboard_tab
     # GIVEN no file: one empty combination. Capture Shift+Q, add a second key and
     # capture W, type a replacement that needs escaping and is not ASCII.
-    e2e_click_on "push button" "$select_key"
+    e2e_click_on "$E2E_BUTTON" "$select_key"
     e2e_key shift+q
-    e2e_wait_for "push button" Sh+q
-    e2e_click_on "push button" ">>"
-    e2e_click_on "push button" "$select_key"
+    e2e_wait_for "$E2E_BUTTON" Sh+q
+    e2e_click_on "$E2E_BUTTON" ">>"
+    e2e_click_on "$E2E_BUTTON" "$select_key"
     e2e_key w
-    e2e_wait_for "push button" w
-    e2e_click_on "$FIELD" "$replacement"
+    e2e_wait_for "$E2E_BUTTON" w
+    e2e_click_on "$E2E_FIELD" "$replacement"
     e2e_type 'Grüße & "Zoë" <3>'
     # A complete second combination, deleted again: it must not reach the file.
-    e2e_click_on "push button" "$add"
-    e2e_click_on "push button" "$select_key"
+    e2e_click_on "$E2E_BUTTON" "$add"
+    e2e_click_on "$E2E_BUTTON" "$select_key"
     e2e_key e
-    e2e_wait_for "push button" e
-    e2e_click_on "$FIELD" "$replacement" 2
+    e2e_wait_for "$E2E_BUTTON" e
+    e2e_click_on "$E2E_FIELD" "$replacement" 2
     e2e_type 'gone'
     expect_list 'Grüße & "Zoë" <3>|gone' "" "both combinations"
-    e2e_click_on "push button" "$delete" 2
+    e2e_click_on "$E2E_BUTTON" "$delete" 2
     # The general settings, through the keyboard (its only field and its two spin boxes,
     # top to bottom): 12 -> 14, 1000 -> 1100.
     e2e_click_on "page tab" "$tab_general"
     e2e_wait_for "spin button" "*"
-    e2e_click_on "$FIELD" "*"
+    e2e_click_on "$E2E_FIELD" "*"
     e2e_key ctrl+a
     e2e_type 'qwerty.'
     e2e_click_on "spin button" "*" 1
@@ -132,7 +130,7 @@ first-start)
     e2e_click_on "spin button" "*" 2
     e2e_key Up
     e2e_wait_until "the general settings to show the edits" eval \
-        '[[ $(e2e_texts "$FIELD|spin button" "*" | paste -sd "|") == "qwerty.|14|1100ms" ]]'
+        '[[ $(e2e_texts "$E2E_FIELD|spin button" "*" | paste -sd "|") == "qwerty.|14|1100ms" ]]'
     close_and_expect_clean_end
 
     printf '<hardware-keyboard>\n\t<key-config>\n%s\n%s\n%s\n\t</key-config>\n</hardware-keyboard>' \
@@ -161,11 +159,11 @@ root-only)
     mkdir -p "$E2E_DATA_DIR"
     printf '<hardware-keyboard></hardware-keyboard>' >"$E2E_KEYMAP"
     start_on_keyboard_tab
-    ! e2e_shows "$FIELD" "$replacement" || e2e_fail "a combination is shown where none should be"
+    ! e2e_shows "$E2E_FIELD" "$replacement" || e2e_fail "a combination is shown where none should be"
     # An empty combination added by the user shows there, and is not saved.
-    e2e_click_on "push button" "$add"
-    e2e_wait_for "$FIELD" "$replacement"
-    e2e_wait_for "push button" "$select_key"
+    e2e_click_on "$E2E_BUTTON" "$add"
+    e2e_wait_for "$E2E_FIELD" "$replacement"
+    e2e_wait_for "$E2E_BUTTON" "$select_key"
     close_and_expect_clean_end
     printf '<hardware-keyboard>\n</hardware-keyboard>' >"$W/expected.xml"
     e2e_expect_file "$E2E_KEYMAP" "$W/expected.xml"
@@ -209,38 +207,38 @@ undo | undo-de)
 
     # GIVEN three combinations WHEN the second is deleted THEN Ctrl+Z brings it back, with
     # the focus on "Undo" and then with the focus in a replacement field.
-    e2e_click_on "push button" "$delete" 2
+    e2e_click_on "$E2E_BUTTON" "$delete" 2
     expect_undo_bar shown
-    e2e_has_state "push button" "$undo" 1 focused || e2e_fail "the focus is not on \"$undo\""
+    e2e_has_state "$E2E_BUTTON" "$undo" 1 focused || e2e_fail "the focus is not on \"$undo\""
     expect_list 'one|three' "" "the second deleted"
     e2e_key ctrl+z
     expect_undo_bar gone
     expect_list "$all" "" "the second back"
-    e2e_click_on "push button" "$delete" 2
+    e2e_click_on "$E2E_BUTTON" "$delete" 2
     expect_undo_bar shown
-    e2e_click_on "$FIELD" "$replacement" 1
+    e2e_click_on "$E2E_FIELD" "$replacement" 1
     e2e_key ctrl+z
     expect_undo_bar gone
     expect_list "$all" "" "the second back again"
     # WHEN the first is deleted THEN Ctrl+Z in a capture button (the third's, E) is a key,
     # and the bar still offers the first back.
-    e2e_click_on "push button" "$delete" 1
+    e2e_click_on "$E2E_BUTTON" "$delete" 1
     expect_undo_bar shown
-    e2e_click_on "push button" e
+    e2e_click_on "$E2E_BUTTON" e
     e2e_key ctrl+z
-    e2e_wait_for "push button" Sh+z
+    e2e_wait_for "$E2E_BUTTON" Sh+z
     expect_undo_bar shown
-    e2e_click_on "push button" "$undo"
+    e2e_click_on "$E2E_BUTTON" "$undo"
     expect_undo_bar gone
     expect_list "$all" "" "the first back"
     # WHEN the first gets the same key as the third THEN it says so below its text.
     ! e2e_shows label "$same_keys *" || e2e_fail "a hint is shown before any key is shared"
-    e2e_click_on "push button" q
+    e2e_click_on "$E2E_BUTTON" q
     e2e_key ctrl+z
     e2e_wait_for label "$same_keys 3"
     # WHEN the third is deleted and the window closed while the bar offers it back THEN
     # it is not saved; the second came back whole, its unlabelled key included.
-    e2e_click_on "push button" "$delete" 3
+    e2e_click_on "$E2E_BUTTON" "$delete" 3
     expect_undo_bar shown
     close_and_expect_clean_end
     one_ctrl_z=$'\t<key-config>\n\t\t<key keycode="90" state="16"/>\n\t\t<replacement text="one"/>\n\t</key-config>\n'
@@ -275,9 +273,9 @@ share | share-de)
     e2e_expect_status 0
     E2E_APP_PID=$first
     e2e_wait_window
-    e2e_click_on "push button" "$import"
+    e2e_click_on "$E2E_BUTTON" "$import"
     choose_file_in_dialog "$import_title" "$W/in/c.xml"
-    e2e_click_on "push button" "$export"
+    e2e_click_on "$E2E_BUTTON" "$export"
     choose_file_in_dialog "$export_title" "$W/exported.xml"
     e2e_wait_until "the exported file" test -s "$W/exported.xml"
     e2e_expect_file "$E2E_KEYMAP" "$W/original.xml"
@@ -312,29 +310,29 @@ find | find-de)
     e2e_type 'sh+q'
     expect_list 'two|three' "2 $of 3" "two and three"
     # WHEN "Press Keys" and Shift+Q THEN the same two; W narrows them to the third.
-    e2e_click_on "$TOGGLE" "$press_keys"
-    e2e_wait_until "\"$press_keys\" to be on" e2e_has_state "$TOGGLE" "$press_keys" 1 checked
+    e2e_click_on "$E2E_TOGGLE" "$press_keys"
+    e2e_wait_until "\"$press_keys\" to be on" e2e_has_state "$E2E_TOGGLE" "$press_keys" 1 checked
     e2e_key shift+q
     expect_list 'two|three' "2 $of 3" "two and three by keys"
     e2e_key w
     expect_list three "1 $of 3" "three by keys"
     # WHEN "Press Keys" again and Q THEN a new key filter: the first alone.
-    e2e_click_on "$TOGGLE" "$press_keys"
+    e2e_click_on "$E2E_TOGGLE" "$press_keys"
     e2e_key q
     expect_list one "1 $of 3" "one by keys"
     # WHEN a text is typed THEN the key filter ends: "t" is in "two" and "three".
-    e2e_click_on "$FIELD" "$find"
+    e2e_click_on "$E2E_FIELD" "$find"
     e2e_type t
     expect_list 'two|three' "2 $of 3" "two and three by text"
     # WHEN "Add Key Combination" THEN the filter is cleared and the new one is last.
-    e2e_click_on "push button" "$add"
+    e2e_click_on "$E2E_BUTTON" "$add"
     expect_list 'one|two|three|' "" "all after an add"
     # WHEN Ctrl+F in a focused capture button THEN it is that button's key.
-    e2e_click_on "push button" q
+    e2e_click_on "$E2E_BUTTON" q
     e2e_key ctrl+f
-    e2e_wait_for "push button" Sh+f
+    e2e_wait_for "$E2E_BUTTON" Sh+f
     # WHEN the window is closed while only the first is shown THEN all are saved.
-    e2e_click_on "$FIELD" "$find"
+    e2e_click_on "$E2E_FIELD" "$find"
     e2e_type one
     expect_list one "1 $of 4" "one alone"
     close_and_expect_clean_end

@@ -58,11 +58,11 @@ if [[ -n $E2E_APP_PID ]]; then
     else
         # The symbols field (the General tab's only one), the Physical Keyboard tab and its
         # replacement field.
-        e2e_click_on "text|entry" "*"
+        e2e_click_on "$E2E_FIELD" "*"
         e2e_key End
         e2e_type Q
         e2e_click_on "page tab" "Physical Keyboard"
-        e2e_click_on "text|entry" "Replacement:"
+        e2e_click_on "$E2E_FIELD" "Replacement:"
         e2e_key End
         e2e_type d
         symbols=xyzQ text=abcd

@@ -11,9 +11,9 @@
 #
 # What the window shows is read as assistive technology reads it, from the accessibility
 # tree (AT-SPI; tests/e2e/a11y.py), never from pixels: the objects on screen in every
-# window of the program. An object is picked by its role ("push button", "label", ...;
-# "text|entry": one of these, as Qt versions differ), its accessible name (both shell
-# patterns) and its place N among the matching objects, counted from 1 top to bottom,
+# window of the program. An object is picked by its role ("label", "page tab", ...;
+# "text|entry": one of these, as versions differ: E2E_BUTTON, E2E_FIELD, E2E_TOGGLE),
+# its accessible name (both shell patterns) and its place N among the matching objects, counted from 1 top to bottom,
 # then left to right (default 1):
 #   e2e_a11y [ROLE [NAME]]        a11y.py's lines: "X Y W H WW WH<TAB>ROLE<TAB>NAME<TAB>
 #                                 STATES<TAB>TEXT<TAB>DESCRIPTION", one per object on screen
@@ -50,6 +50,8 @@ E2E_SCREEN_W=$(awk -v s="$E2E_SCALE" 'BEGIN { print int(1024 * s) }')
 E2E_SCREEN_H=$(awk -v s="$E2E_SCALE" 'BEGIN { print int(768 * s) }')
 E2E_STYLE=${QT_STYLE_OVERRIDE:-}
 E2E_A11Y_HELPER=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/a11y.py
+# Roles whose names differ between versions of Qt and AT-SPI, for the ROLE arguments below.
+E2E_BUTTON='push button|button' E2E_FIELD='text|entry' E2E_TOGGLE='check box|toggle button'
 E2E_CHANNEL_PATH=/Tavorin/Private
 E2E_CHANNEL_INTERFACE=org.tavorin.QCop
 # Every key mapping file the program writes must validate against the published schema.
@@ -214,6 +216,9 @@ e2e_begin()
     e2e_spawn /usr/libexec/at-spi-bus-launcher --launch-immediately --a11y=1 \
         >"$W/a11y-bus.log" 2>&1
     e2e_wait_until "the accessibility bus" e2e_a11y_bus_named
+    # The registry is started by that bus, not by this script: it is started now and its
+    # number asked of the bus, so that it is stopped with the rest.
+    e2e_wait_until "the accessibility registry" e2e_a11y_registry_started
 
     e2e_spawn dbus-monitor --address "$DBUS_SESSION_BUS_ADDRESS" --profile \
         "type='signal',path='$E2E_CHANNEL_PATH'" >"$W/bus.log" 2>&1
@@ -231,6 +236,18 @@ e2e_a11y_bus_named()
         org.a11y.Bus.GetAddress 2>/dev/null) || return 1
     E2E_A11Y_BUS=${E2E_A11Y_BUS//[[:space:]]/}
     [[ -n $E2E_A11Y_BUS ]]
+}
+
+e2e_a11y_registry_started()
+{
+    local pid
+    timeout 5 dbus-send --bus="$E2E_A11Y_BUS" --print-reply --dest=org.a11y.atspi.Registry \
+        /org/a11y/atspi/registry org.freedesktop.DBus.Peer.Ping >/dev/null 2>&1 || return 1
+    pid=$(timeout 5 dbus-send --bus="$E2E_A11Y_BUS" --print-reply=literal --dest=org.freedesktop.DBus \
+        /org/freedesktop/DBus org.freedesktop.DBus.GetConnectionUnixProcessID \
+        string:org.a11y.atspi.Registry 2>/dev/null) || return 1
+    pid=${pid##* }
+    [[ $pid =~ ^[0-9]+$ ]] && E2E_PIDS+=("$pid")
 }
 
 # Sends a probe signal and waits until the monitor has logged it. The bus forwards

@@ -97,11 +97,11 @@ second-start)
 
     # The symbols field (the General tab's only one), the Physical Keyboard tab and its
     # replacement field.
-    e2e_click_on "text|entry" "*"
+    e2e_click_on "$E2E_FIELD" "*"
     e2e_key End
     e2e_type Q
     e2e_click_on "page tab" "Physical Keyboard"
-    e2e_click_on "text|entry" "Replacement:"
+    e2e_click_on "$E2E_FIELD" "Replacement:"
     e2e_key End
     e2e_type d
     e2e_close_window
