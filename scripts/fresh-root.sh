@@ -133,8 +133,9 @@ if [ -z "$(find "$base" -mtime -7 2>/dev/null)" ]; then
     unshare --mount --propagation private \
         debootstrap --variant=minbase --arch="$arch" "$suite" "$work/base" "$mirror" >"$work/debootstrap.log" 2>&1 \
         || { tail -n 30 "$work/debootstrap.log" >&2; echo "fresh-root.sh: debootstrap failed" >&2; exit 1; }
-    tar -C "$work/base" --numeric-owner -cf "$base.new" .
-    mv "$base.new" "$base"
+    # Written aside and renamed: a run that starts meanwhile reads the old one or the new.
+    tar -C "$work/base" --numeric-owner -cf "$base.$$" .
+    mv "$base.$$" "$base"
     rm -rf "$work/base"
     echo "fresh-root.sh: debootstrap took $(seconds "$started")"
 fi
