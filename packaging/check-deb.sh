@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the Debian package into a throw-away Debian 12 root and starts the program
+# Installs the Debian package into a throw-away Debian 12 or 13 root and starts the program
 # there. The root must be a minimal system made by debootstrap, for instance:
 #   debootstrap --variant=minbase bookworm /tmp/bookworm-root http://deb.debian.org/debian
 # apt-get inside the root resolves the package's Depends from the Debian mirror; nothing
@@ -54,7 +54,8 @@ fi
 echo "ok every library resolves"
 
 # A start on Qt's offscreen platform with fresh folders, in German; after three
-# seconds of running event loop, SIGTERM ends it with status 128 + 15.
+# seconds of running event loop, SIGTERM closes the window, which saves the settings and
+# the key mapping file and ends with status 0.
 echo "== starting"
 in_root rm -rf /tmp/run-home
 in_root mkdir -p /tmp/run-home/config /tmp/run-home/data /tmp/run-home/run
@@ -67,8 +68,11 @@ in_root env QT_QPA_PLATFORM=offscreen LANG=de_DE.UTF-8 HOME=/tmp/run-home \
 status=$?
 set -e
 cat "$root/tmp/run.log"
-if [ "$status" -ne 143 ]; then
-    echo "unexpected exit status $status (143: running until SIGTERM)" >&2
+if [ "$status" -ne 0 ]; then
+    echo "unexpected exit status $status (0: closed by SIGTERM)" >&2
     exit 1
 fi
-echo "ok ran until SIGTERM (exit status $status)"
+for f in config/Tavorin.conf data/tavorin/hardware-keyboard.xml; do
+    [ -s "$root/tmp/run-home/$f" ] || { echo "not saved at the close: $f" >&2; exit 1; }
+done
+echo "ok ran until SIGTERM, closed and saved (exit status $status)"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package in a configured build folder and checks what was built:
 # lintian on the package, appstreamcli on the AppStream metadata inside it. Any error
-# or warning of either fails. `make package` runs it.
+# or warning of either fails (one AppStream 1.0 warning aside, see below). `make
+# package` runs it.
 #
 # Usage: check-package.sh <build folder>
 set -euo pipefail
@@ -35,7 +36,19 @@ echo "lintian: no errors, no warnings"
 unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT
 dpkg-deb -x "$deb" "$unpacked"
-echo "== appstreamcli validate"
 # --explain gives the reason beside each issue; errors and warnings fail, infos do not.
-appstreamcli validate --no-net --explain "$unpacked/usr/share/metainfo/org.tavorin.Settings.metainfo.xml"
+# AppStream 1.0 warns that there is no homepage (the program has no public website yet);
+# that warning alone is taken as a note. AppStream 0.16 knows no such check, and refuses
+# to override what it does not know. validate-tree is what lintian runs, whose failure
+# packaging/lintian-overrides lets pass for that warning: it runs here without it.
+metainfo=$unpacked/usr/share/metainfo/org.tavorin.Settings.metainfo.xml
+accept=(--override=url-homepage-missing=info)
+probe=$(appstreamcli validate --no-net "${accept[@]}" "$metainfo" 2>&1 || true)
+if [[ $probe == *"not recognized"* ]]; then
+    accept=()
+fi
+echo "== appstreamcli validate"
+appstreamcli validate --no-net --explain "${accept[@]}" "$metainfo"
+echo "== appstreamcli validate-tree"
+appstreamcli validate-tree --no-net --explain "${accept[@]}" "$unpacked"
 echo "Package: $deb"

@@ -7,6 +7,18 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/tavorin-settings.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/org.tavorin.Settings.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+# lintian's override of AppStream 1.0's homepage warning (lintian-overrides says why), only
+# where the lintian at hand knows that tag, as Debian 13's does: Debian 12's calls an
+# override of a tag it does not know an error. A package is built for the release it is
+# built on; without lintian (a plain install) there is nothing to override.
+install(CODE "
+execute_process(COMMAND lintian-explain-tags appstream-metadata-validation-failed
+                RESULT_VARIABLE lintian_knows OUTPUT_QUIET ERROR_QUIET)
+if(lintian_knows EQUAL 0)
+    file(INSTALL \"${CMAKE_CURRENT_LIST_DIR}/lintian-overrides\"
+         DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/lintian/overrides\"
+         RENAME tavorin-settings)
+endif()")
 
 # The manual page and the Debian changelog are installed compressed, as Debian keeps
 # them; gzip -n leaves out the name and time, so the same source gives the same bytes.
@@ -52,7 +64,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The shared libraries the program links (Qt, the C++ runtime) become Depends through
-# dpkg-shlibdeps; the X11 platform plugin ships in libqt6gui6 on Debian 12. Qt's own
+# dpkg-shlibdeps; the X11 platform plugin ships in libqt6gui6 on Debian 12 and 13. Qt's own
 # German texts (dialog buttons, context menus) come from the translations package.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")

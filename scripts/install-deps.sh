@@ -7,6 +7,7 @@
 #   test        the tests on top of that (make test, make test-asan)
 #   bench       make bench          fuzz        make fuzz
 #   package     make package        screenshot  make screenshot
+#   fresh-root  scripts/fresh-root.sh (debootstrap)
 #   all         every set
 #
 # Runs apt-get as root, or through sudo: without a password where that is set up,
@@ -32,20 +33,21 @@ declare -A sets=(
             at-spi2-core python3-gi gir1.2-atspi-2.0 orca fonts-dejavu-core desktop-file-utils
             libxml2-utils x11-session-utils x11-xserver-utils qt6-wayland sway wtype"
     [bench]="xvfb dbus-daemon"
-    [fuzz]="clang libclang-rt-14-dev"
+    [fuzz]="clang libclang-rt-dev"
     [package]="dpkg-dev file lintian appstream"
     [screenshot]="xvfb openbox wmctrl xdotool imagemagick dbus-daemon dbus-bin fonts-dejavu-core"
+    [fresh-root]="debootstrap"
 )
 
 [ $# -gt 0 ] || set -- run
 names=()
 for name in "$@"; do
     if [ "$name" = all ]; then
-        names+=(run test bench fuzz package screenshot)
+        names+=(run test bench fuzz package screenshot fresh-root)
     elif [ -n "${sets[$name]+set}" ]; then
         names+=("$name")
     else
-        echo "install-deps.sh: unknown set '$name' (make, run, test, bench, fuzz, package, screenshot, all)" >&2
+        echo "install-deps.sh: unknown set '$name' (make, run, test, bench, fuzz, package, screenshot, fresh-root, all)" >&2
         exit 2
     fi
 done
@@ -63,7 +65,7 @@ done
 
 # One shell command, so that a single sudo (or su) covers both the update and the
 # install, and the environment setting survives sudo's reset of the environment.
-install="apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends ${missing[*]}"
+install="apt-get -o DPkg::Lock::Timeout=600 update -qq && DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends ${missing[*]}"
 if [ "$(id -u)" -eq 0 ]; then
     echo "Installing for ${names[*]}: ${missing[*]}"
     sh -c "$install"

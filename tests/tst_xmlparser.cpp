@@ -541,8 +541,9 @@ void XmlParserTest::unknownElementExits()
     QFETCH(QByteArray, stdOut);
 
     const QStringList arguments{ writeFile("exit.xml", content) };
-    // A runtime folder of its own, so that the application in the child writes nothing
-    // else to standard error.
+    // A runtime folder of its own and a UTF-8 locale, so that the application in the
+    // child writes nothing else to standard error (Qt warns about a locale that is not
+    // UTF-8, as on a bare system with none set).
     const QString runtime = m_dir.filePath(QStringLiteral("runtime"));
     QVERIFY(QDir().mkpath(runtime));
     QVERIFY(QFile::setPermissions(
@@ -550,6 +551,7 @@ void XmlParserTest::unknownElementExits()
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     QProcess process;
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral(HELPER_XMLPARSER), arguments);

@@ -5,8 +5,10 @@
 # and translate what it marks unfinished.
 #
 # Script mode, with the variables:
-#   PROJECT_FILE  the lupdate project description CMake writes for appcore
-#                 (<build dir>/.lupdate/appcore_project.cmake)
+#   PROJECT_DIR   where CMake writes the lupdate project description (<build dir>/.lupdate);
+#                 the one file *_project.cmake there is read: Qt 6.4 names it after the
+#                 target (appcore_project.cmake), later ones after the update target
+#                 (tavorin-settings_lupdate_project.cmake) and list the sources per target
 #   GENERATOR     Qt's GenerateLUpdateProject.cmake
 #   LUPDATE       the lupdate program
 #   OPTIONS       lupdate options, separated by "|"
@@ -14,12 +16,17 @@
 
 string(REPLACE "|" ";" OPTIONS "${OPTIONS}")
 
-foreach(var PROJECT_FILE GENERATOR LUPDATE WORK_DIR)
+foreach(var PROJECT_DIR GENERATOR LUPDATE WORK_DIR)
     if(NOT DEFINED ${var})
         message(FATAL_ERROR "check-uptodate.cmake: ${var} is not set")
     endif()
 endforeach()
 
+file(GLOB PROJECT_FILE ${PROJECT_DIR}/*_project.cmake)
+list(LENGTH PROJECT_FILE count)
+if(NOT count EQUAL 1)
+    message(FATAL_ERROR "Expected one lupdate project in ${PROJECT_DIR}, found ${count}: ${PROJECT_FILE}")
+endif()
 include(${PROJECT_FILE})
 file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${WORK_DIR})
@@ -31,11 +38,10 @@ foreach(ts IN LISTS lupdate_translations)
     list(APPEND copies ${WORK_DIR}/${name})
 endforeach()
 
-file(WRITE ${WORK_DIR}/project.cmake
-     "set(lupdate_project_file \"${lupdate_project_file}\")\n"
-     "set(lupdate_include_paths \"${lupdate_include_paths}\")\n"
-     "set(lupdate_sources \"${lupdate_sources}\")\n"
-     "set(lupdate_translations \"${copies}\")\n")
+# The same project with the copies in place of the .ts files: whatever else it sets (the
+# sources and include paths, per target in later Qt versions) stays as it is.
+file(READ ${PROJECT_FILE} project)
+file(WRITE ${WORK_DIR}/project.cmake "${project}\nset(lupdate_translations \"${copies}\")\n")
 execute_process(COMMAND ${CMAKE_COMMAND} -DIN_FILE=${WORK_DIR}/project.cmake
                         -DOUT_FILE=${WORK_DIR}/project.json -P ${GENERATOR}
                 RESULT_VARIABLE result)
