@@ -190,6 +190,9 @@ env=(HOME="$home" USER="$user" LOGNAME="$user" SHELL=/bin/bash TERM="${TERM:-dum
 inside='
 set -u
 root=$1 user=$2 dir=$3 command=$4; shift 4
+# The root a mount point of its own, as / is on a machine: a test that makes a mount
+# namespace of its own changes the propagation of /, which only a mount point has.
+mount --bind "$root" "$root"
 mount -t proc proc "$root/proc"
 mount -t sysfs -o ro,nosuid,nodev,noexec sysfs "$root/sys" 2>/dev/null \
     || mount --rbind -o ro /sys "$root/sys"
@@ -223,7 +226,7 @@ else
     chroot "$root" /usr/sbin/runuser -u "$user" -- /usr/bin/env -i "$@" /bin/bash -c "$run"
 fi
 status=$?
-umount -R "$root/tmp" "$root/dev" "$root/sys" "$root/proc" 2>/dev/null
+umount -R "$root" 2>/dev/null
 exit $status
 '
 if [ "$user" != root ]; then

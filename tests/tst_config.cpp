@@ -168,6 +168,7 @@ void ConfigTest::applicationFileNameIsStableAndCreatesFolder()
     QDir(dataDir + QStringLiteral("/tavorin")).removeRecursively();
     // Run as root, a folder made in another user's folder is that user's.
     const bool root = geteuid() == 0;
+    QVERIFY(QDir().mkpath(dataDir));
     QVERIFY(!root || chown(QFile::encodeName(dataDir).constData(), 65534, 65534) == 0);
     const QString path = Global::applicationFileName(QStringLiteral("tavorin"),
                                                      QStringLiteral("hardware-keyboard.xml"));

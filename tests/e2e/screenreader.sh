@@ -33,8 +33,9 @@ def line_buffered(file, mode='r', buffering=-1, *args, **kwargs):
 builtins.open = line_buffered
 runpy.run_path('$(command -v orca)', run_name='__main__')
 " --debug-file "$W/orca.log" -u "$W/orca" >"$W/orca.out" 2>&1
-    # Orca takes a while to start on a busy machine: a minute, not the usual wait.
-    E2E_TIMEOUT=60 e2e_wait_until "Orca to start" grep -qF "SPEECH OUTPUT: 'Screen reader on.'" "$W/orca.log"
+    # Its first words ("Screen reader on.", in the user's language) say it has started;
+    # on a busy machine that takes a while: a minute, not the usual wait.
+    E2E_TIMEOUT=60 e2e_wait_until "Orca to start" grep -qF "SPEECH OUTPUT:" "$W/orca.log"
 }
 
 spoken() { sed -n "s/^.*SPEECH OUTPUT: '\(.*\)'.*$/\1/p" "$W/orca.log"; }
@@ -96,7 +97,7 @@ focus-order)
     printf '<hardware-keyboard>\n%s</hardware-keyboard>' "$(combination 90 0 AZ)" >"$W/imported.xml"
     e2e_start_app -- "$W/imported.xml"
     e2e_wait_window
-    e2e_wait_for "push button" "Undo"
+    e2e_wait_for "$E2E_BUTTON" "Undo"
     # The General tab's fields in order, then round to the tab bar.
     press ctrl+Tab
     e2e_wait_until "the General tab" e2e_has_state "page tab" "General" 1 focused
@@ -109,13 +110,13 @@ focus-order)
     expect_tabs BackTab delete
     press space
     # THEN "Undo" has the focus, between the find row and the first combination
-    e2e_wait_until "Undo to take the focus" e2e_has_state "push button" "Undo" 1 focused
+    e2e_wait_until "Undo to take the focus" e2e_has_state "$E2E_BUTTON" "Undo" 1 focused
     expect_tabs BackTab "Export…"
     expect_tabs Tab Undo Sh+q
     # WHEN the delete is undone, and a filter leaves the first and the third shown
     expect_tabs BackTab Undo
     press space
-    e2e_wait_until "the delete to be undone" eval '! e2e_shows "push button" Undo'
+    e2e_wait_until "the delete to be undone" eval '! e2e_shows "$E2E_BUTTON" Undo'
     press ctrl+f a
     e2e_wait_until "the filter" e2e_shows label "2 of 4"
     # THEN Tab goes through the page as it reads, and Shift+Tab back
