@@ -199,6 +199,8 @@ void ShownMatches::finish()
     m_layout->setEnabled(true);
     m_container->setMinimumHeight(0);
     m_container->setMaximumHeight(QWIDGETSIZE_MAX);
+    // The requests made while the layout was off went unanswered.
     m_layout->invalidate();
+    QCoreApplication::postEvent(m_container, new QEvent(QEvent::LayoutRequest));
     QCoreApplication::postEvent(m_view, new QEvent(QEvent::LayoutRequest));
 }
