@@ -106,15 +106,9 @@ bool ShownMatches::setFilter(const CombinationFilter &filter)
     // Laid out once, not per editor; in batches, only once the last is done.
     m_layout->setEnabled(false);
     if (!m_container->isVisible()) { // nothing to see: all at once
-        for (qsizetype i = 0; i < count; ++i) {
-            if (m_editors.at(i)->isHidden() == wanted[size_t(i)])
-                show(m_editors.at(i), wanted[size_t(i)]);
-        }
-        m_wanted.clear();
-        m_timer->stop();
-        m_layout->setEnabled(true);
-        m_container->setMinimumHeight(0);
-        m_container->setMaximumHeight(QWIDGETSIZE_MAX);
+        m_wanted = std::move(wanted);
+        m_next = 0;
+        finish();
         return true;
     }
 
@@ -152,9 +146,8 @@ bool ShownMatches::setFilter(const CombinationFilter &filter)
                 show(editor, false);
         }
     }
-    const qsizetype next = 0;
     m_wanted = std::move(wanted);
-    m_next = next;
+    m_next = 0;
     m_timer->start(); // after what is in view has been painted
     return true;
 }
