@@ -14,6 +14,9 @@ namespace {
 // looks at the clock.
 constexpr qint64 batchNs = 8000000;
 constexpr qsizetype batchStep = 32;
+// The first batch waits until the editors in view have been painted and have made their
+// widgets (painted once more), so that no batch delays what the user sees.
+constexpr int firstBatchDelayMs = 40;
 
 // Holds back the layout requests of a scroll area while a change is made in batches: the
 // scroll area would measure the whole list after each batch, though its height is kept.
@@ -47,8 +50,8 @@ ShownMatches::ShownMatches(QScrollArea *view, QWidget *container, QVBoxLayout *l
     , m_holdScrollArea(new HoldLayoutRequests(view, m_wanted))
 {
     view->installEventFilter(m_holdScrollArea);
+    view->viewport()->installEventFilter(m_holdScrollArea);
     m_timer->setSingleShot(true);
-    m_timer->setInterval(0);
     QObject::connect(m_timer, &QTimer::timeout, container, [this] { showBatch(); });
 }
 
@@ -148,7 +151,8 @@ bool ShownMatches::setFilter(const CombinationFilter &filter)
     }
     m_wanted = std::move(wanted);
     m_next = 0;
-    m_timer->start(); // after what is in view has been painted
+    // After what is in view has been painted and has made its widgets.
+    m_timer->start(firstBatchDelayMs);
     return true;
 }
 
@@ -169,7 +173,7 @@ void ShownMatches::showBatch()
         show(editor, shown);
     }
     if (m_next < count) {
-        m_timer->start();
+        m_timer->start(0);
         return;
     }
     finish();
@@ -195,5 +199,4 @@ void ShownMatches::finish()
     // The requests made while the layout was off went unanswered.
     m_layout->invalidate();
     QCoreApplication::postEvent(m_container, new QEvent(QEvent::LayoutRequest));
-    QCoreApplication::postEvent(m_view, new QEvent(QEvent::LayoutRequest));
 }
