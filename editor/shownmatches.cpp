@@ -117,12 +117,17 @@ bool ShownMatches::setFilter(const CombinationFilter &filter)
 
     // The height the list will have, kept while the batches run, so that the scroll bar
     // stays as it will be.
+    // The same for its width, which the widest editor shown sets.
     int height = 0;
+    int width = 0;
     for (qsizetype i = 0; i < count; ++i) {
-        if (wanted[size_t(i)])
+        if (wanted[size_t(i)]) {
             height += m_editors.at(i)->sizeHint().height();
+            width = qMax(width, m_editors.at(i)->minimumSizeHint().width());
+        }
     }
     const int viewHeight = m_view->viewport()->height();
+    m_container->setMinimumWidth(width);
     m_container->setFixedHeight(qMax(height, viewHeight));
     m_container->resize(m_container->width(), qMax(height, viewHeight)); // and the scroll bar
     m_view->verticalScrollBar()->setValue(0);
@@ -130,7 +135,7 @@ bool ShownMatches::setFilter(const CombinationFilter &filter)
     // The first two screenfuls at once, placed as the layout will place them. Editors still
     // shown where an earlier layout put them leave that room: those left out are hidden, the
     // others wait out of view for the layout. The rest is left to the batches.
-    const int width = m_container->width();
+    width = m_container->width();
     const int top = 2 * viewHeight;
     int y = 0;
     for (qsizetype i = 0; i < count; ++i) {
@@ -194,9 +199,17 @@ void ShownMatches::finish()
     m_next = 0;
     // The layout places every editor, those in view where they are already.
     m_layout->setEnabled(true);
-    m_container->setMinimumHeight(0);
+    m_container->setMinimumSize(0, 0);
     m_container->setMaximumHeight(QWIDGETSIZE_MAX);
-    // The requests made while the layout was off went unanswered.
+    // The requests made while the layout was off went unanswered: laid out now, every editor
+    // takes its place, those in view the one they have. The scroll area keeps the size it
+    // was given when that is the one it would compute: asked again, it would repaint its
+    // scroll bars all the same.
     m_layout->invalidate();
-    QCoreApplication::postEvent(m_container, new QEvent(QEvent::LayoutRequest));
+    m_layout->activate();
+    if (m_view->viewport()->size().expandedTo(m_container->minimumSizeHint())
+        == m_container->size()) {
+        QCoreApplication::removePostedEvents(m_view->viewport(), QEvent::LayoutRequest);
+        QCoreApplication::removePostedEvents(m_view, QEvent::LayoutRequest);
+    }
 }
