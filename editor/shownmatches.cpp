@@ -23,7 +23,7 @@ constexpr int firstBatchDelayMs = 40;
 class HoldLayoutRequests : public QObject
 {
 public:
-    HoldLayoutRequests(QObject *parent, const std::vector<bool> &holding)
+    HoldLayoutRequests(QObject *parent, const bool &holding)
         : QObject(parent)
         , m_holding(holding)
     {
@@ -32,11 +32,11 @@ public:
 protected:
     bool eventFilter(QObject *, QEvent *event) override
     {
-        return event->type() == QEvent::LayoutRequest && !m_holding.empty();
+        return event->type() == QEvent::LayoutRequest && m_holding;
     }
 
 private:
-    const std::vector<bool> &m_holding;
+    const bool &m_holding;
 };
 } // namespace
 
@@ -47,7 +47,7 @@ ShownMatches::ShownMatches(QScrollArea *view, QWidget *container, QVBoxLayout *l
     , m_layout(layout)
     , m_editors(editors)
     , m_timer(new QTimer(container))
-    , m_holdScrollArea(new HoldLayoutRequests(view, m_wanted))
+    , m_holdScrollArea(new HoldLayoutRequests(view, m_holding))
 {
     view->installEventFilter(m_holdScrollArea);
     view->viewport()->installEventFilter(m_holdScrollArea);
@@ -126,17 +126,18 @@ bool ShownMatches::setFilter(const CombinationFilter &filter)
             width = qMax(width, m_editors.at(i)->minimumSizeHint().width());
         }
     }
-    const int viewHeight = m_view->viewport()->height();
+    const QSize view = m_view->viewport()->size();
+    m_holding = true;
     m_container->setMinimumWidth(width);
-    m_container->setFixedHeight(qMax(height, viewHeight));
-    m_container->resize(m_container->width(), qMax(height, viewHeight)); // and the scroll bar
+    m_container->setFixedHeight(qMax(height, view.height()));
+    width = qMax(width, view.width());
+    m_container->resize(width, qMax(height, view.height())); // and the scroll bars
     m_view->verticalScrollBar()->setValue(0);
 
     // The first two screenfuls at once, placed as the layout will place them. Editors still
     // shown where an earlier layout put them leave that room: those left out are hidden, the
     // others wait out of view for the layout. The rest is left to the batches.
-    width = m_container->width();
-    const int top = 2 * viewHeight;
+    const int top = 2 * view.height();
     int y = 0;
     for (qsizetype i = 0; i < count; ++i) {
         KeyConfig *editor = m_editors.at(i);
@@ -207,9 +208,12 @@ void ShownMatches::finish()
     // scroll bars all the same.
     m_layout->invalidate();
     m_layout->activate();
+    // Requests that follow from this layout are held until the event loop runs again.
     if (m_view->viewport()->size().expandedTo(m_container->minimumSizeHint())
         == m_container->size()) {
-        QCoreApplication::removePostedEvents(m_view->viewport(), QEvent::LayoutRequest);
-        QCoreApplication::removePostedEvents(m_view, QEvent::LayoutRequest);
+        QTimer::singleShot(0, m_container, [this] { m_holding = !m_wanted.empty(); });
+    } else {
+        m_holding = false;
+        QCoreApplication::postEvent(m_view, new QEvent(QEvent::LayoutRequest));
     }
 }

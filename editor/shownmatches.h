@@ -56,6 +56,7 @@ private:
     // one not done yet.
     std::vector<bool> m_wanted;
     qsizetype m_next = 0;
+    bool m_holding = false; // the scroll area's layout requests are held back
 };
 
 #endif // SHOWNMATCHES_H
