@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <functional>
+
 namespace {
 // What a batch from the event loop may take, and how many editors it changes between
 // looks at the clock.
@@ -17,26 +19,29 @@ constexpr qsizetype batchStep = 32;
 // The first batch waits until the editors in view have been painted and have made their
 // widgets (painted once more), so that no batch delays what the user sees.
 constexpr int firstBatchDelayMs = 40;
+// How long after the last batch the requests that follow from the last layout may come.
+constexpr qint64 settleMs = 200;
 
-// Holds back the layout requests of a scroll area while a change is made in batches: the
-// scroll area would measure the whole list after each batch, though its height is kept.
+// Holds back the layout requests of a scroll area while holds() says so: the scroll area
+// would measure the whole list after each batch, though its height is kept, and repaints its
+// scroll bars for every request.
 class HoldLayoutRequests : public QObject
 {
 public:
-    HoldLayoutRequests(QObject *parent, const bool &holding)
+    HoldLayoutRequests(QObject *parent, std::function<bool()> holds)
         : QObject(parent)
-        , m_holding(holding)
+        , m_holds(std::move(holds))
     {
     }
 
 protected:
     bool eventFilter(QObject *, QEvent *event) override
     {
-        return event->type() == QEvent::LayoutRequest && m_holding;
+        return event->type() == QEvent::LayoutRequest && m_holds();
     }
 
 private:
-    const bool &m_holding;
+    std::function<bool()> m_holds;
 };
 } // namespace
 
@@ -47,7 +52,10 @@ ShownMatches::ShownMatches(QScrollArea *view, QWidget *container, QVBoxLayout *l
     , m_layout(layout)
     , m_editors(editors)
     , m_timer(new QTimer(container))
-    , m_holdScrollArea(new HoldLayoutRequests(view, m_holding))
+    , m_holdScrollArea(new HoldLayoutRequests(view, [this] {
+        return !m_wanted.empty() || (m_settling.isValid() && !m_settling.hasExpired(settleMs)
+                                     && sizeStands());
+    }))
 {
     view->installEventFilter(m_holdScrollArea);
     view->viewport()->installEventFilter(m_holdScrollArea);
@@ -115,23 +123,36 @@ bool ShownMatches::setFilter(const CombinationFilter &filter)
         return true;
     }
 
-    // The height the list will have, kept while the batches run, so that the scroll bar
-    // stays as it will be.
-    // The same for its width, which the widest editor shown sets.
-    int height = 0;
+    // The size the list will have, kept while the batches run, so that the scroll bars stay
+    // as they will be: the scroll area gives it its minimum height, or the view's, and the
+    // width of the widest editor shown.
+    int hintHeight = 0;
+    int minimumHeight = 0;
     int width = 0;
     for (qsizetype i = 0; i < count; ++i) {
         if (wanted[size_t(i)]) {
-            height += m_editors.at(i)->sizeHint().height();
-            width = qMax(width, m_editors.at(i)->minimumSizeHint().width());
+            const KeyConfig *editor = m_editors.at(i);
+            const QSize minimum = editor->minimumSizeHint();
+            hintHeight += editor->sizeHint().height();
+            minimumHeight += minimum.height();
+            width = qMax(width, minimum.width());
         }
     }
     const QSize view = m_view->viewport()->size();
-    m_holding = true;
+    const int height = qMax(minimumHeight, view.height());
+    // Each editor then takes its minimum height, or its preferred one where the view has room
+    // for all; between the two, the layout shares the room out, and the change is made at once.
+    const bool minimal = height < hintHeight;
+    if (minimal && height != minimumHeight) {
+        m_wanted = std::move(wanted);
+        m_next = 0;
+        finish();
+        return true;
+    }
     m_container->setMinimumWidth(width);
-    m_container->setFixedHeight(qMax(height, view.height()));
+    m_container->setFixedHeight(height);
     width = qMax(width, view.width());
-    m_container->resize(width, qMax(height, view.height())); // and the scroll bars
+    m_container->resize(width, height); // and the scroll bars
     m_view->verticalScrollBar()->setValue(0);
 
     // The first two screenfuls at once, placed as the layout will place them. Editors still
@@ -143,7 +164,8 @@ bool ShownMatches::setFilter(const CombinationFilter &filter)
         KeyConfig *editor = m_editors.at(i);
         const bool shown = wanted[size_t(i)];
         if (shown && y < top) {
-            const int editorHeight = editor->sizeHint().height();
+            const int editorHeight =
+                minimal ? editor->minimumSizeHint().height() : editor->sizeHint().height();
             editor->setGeometry(0, y, width, editorHeight);
             if (editor->isHidden())
                 show(editor, true);
@@ -208,12 +230,18 @@ void ShownMatches::finish()
     // scroll bars all the same.
     m_layout->invalidate();
     m_layout->activate();
-    // Requests that follow from this layout are held until the event loop runs again.
-    if (m_view->viewport()->size().expandedTo(m_container->minimumSizeHint())
-        == m_container->size()) {
-        QTimer::singleShot(0, m_container, [this] { m_holding = !m_wanted.empty(); });
+    // Requests that follow from this layout are held for a moment while the size stands.
+    if (sizeStands()) {
+        m_settling.start();
     } else {
-        m_holding = false;
+        m_settling.invalidate();
         QCoreApplication::postEvent(m_view, new QEvent(QEvent::LayoutRequest));
     }
+}
+
+// The list has the size the scroll area would give it.
+bool ShownMatches::sizeStands() const
+{
+    return m_view->viewport()->size().expandedTo(m_container->minimumSizeHint())
+        == m_container->size();
 }

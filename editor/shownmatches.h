@@ -3,6 +3,7 @@
 
 #include "editor/combinationfilter.h"
 
+#include <QElapsedTimer>
 #include <QList>
 
 #include <vector>
@@ -44,6 +45,7 @@ private:
     void showBatch();
     void show(KeyConfig *editor, bool shown);
     int belowEnd() const;
+    bool sizeStands() const;
 
     QScrollArea *m_view;
     QWidget *m_container;
@@ -56,7 +58,7 @@ private:
     // one not done yet.
     std::vector<bool> m_wanted;
     qsizetype m_next = 0;
-    bool m_holding = false; // the scroll area's layout requests are held back
+    QElapsedTimer m_settling; // since the last batch's layout
 };
 
 #endif // SHOWNMATCHES_H
