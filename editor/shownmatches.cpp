@@ -22,6 +22,27 @@ constexpr int firstBatchDelayMs = 40;
 // How long after the last batch the requests that follow from the last layout may come.
 constexpr qint64 settleMs = 200;
 
+// The smallest size a box layout gives the widget: its minimum size hint where its size
+// policy lets it shrink, else its size hint, and an explicit minimum size over both.
+QSize layoutMinimum(const QWidget *widget)
+{
+    const QSizePolicy policy = widget->sizePolicy();
+    const QSize hint = widget->sizeHint();
+    const QSize minimumHint = widget->minimumSizeHint();
+    QSize size((policy.horizontalPolicy() & QSizePolicy::ShrinkFlag)
+                   ? minimumHint.width()
+                   : qMax(hint.width(), minimumHint.width()),
+               (policy.verticalPolicy() & QSizePolicy::ShrinkFlag)
+                   ? minimumHint.height()
+                   : qMax(hint.height(), minimumHint.height()));
+    size = size.boundedTo(widget->maximumSize());
+    if (widget->minimumWidth() > 0)
+        size.setWidth(widget->minimumWidth());
+    if (widget->minimumHeight() > 0)
+        size.setHeight(widget->minimumHeight());
+    return size;
+}
+
 // Holds back the layout requests of a scroll area while holds() says so: the scroll area
 // would measure the whole list after each batch, though its height is kept, and repaints its
 // scroll bars for every request.
@@ -132,14 +153,14 @@ bool ShownMatches::setFilter(const CombinationFilter &filter)
     for (qsizetype i = 0; i < count; ++i) {
         if (wanted[size_t(i)]) {
             const KeyConfig *editor = m_editors.at(i);
-            const QSize minimum = editor->minimumSizeHint();
+            const QSize minimum = layoutMinimum(editor);
             hintHeight += editor->sizeHint().height();
             minimumHeight += minimum.height();
             width = qMax(width, minimum.width());
         }
     }
-    const QSize view = m_view->viewport()->size();
-    const int height = qMax(minimumHeight, view.height());
+    QSize view = m_view->viewport()->size();
+    int height = qMax(minimumHeight, view.height());
     // Each editor then takes its minimum height, or its preferred one where the view has room
     // for all; between the two, the layout shares the room out, and the change is made at once.
     const bool minimal = height < hintHeight;
@@ -151,8 +172,17 @@ bool ShownMatches::setFilter(const CombinationFilter &filter)
     }
     m_container->setMinimumWidth(width);
     m_container->setFixedHeight(height);
-    width = qMax(width, view.width());
-    m_container->resize(width, height); // and the scroll bars
+    // The scroll area takes that size now, and shows or hides its scroll bars for it.
+    m_wanted.clear();
+    QEvent layoutRequest(QEvent::LayoutRequest);
+    QCoreApplication::sendEvent(m_view, &layoutRequest);
+    if (m_view->viewport()->size() != view) { // the view's height counts where the list is short
+        view = m_view->viewport()->size();
+        height = qMax(minimumHeight, view.height());
+        m_container->setFixedHeight(height);
+        QCoreApplication::sendEvent(m_view, &layoutRequest);
+    }
+    width = m_container->width();
     m_view->verticalScrollBar()->setValue(0);
 
     // The first two screenfuls at once, placed as the layout will place them. Editors still
@@ -165,7 +195,7 @@ bool ShownMatches::setFilter(const CombinationFilter &filter)
         const bool shown = wanted[size_t(i)];
         if (shown && y < top) {
             const int editorHeight =
-                minimal ? editor->minimumSizeHint().height() : editor->sizeHint().height();
+                minimal ? layoutMinimum(editor).height() : editor->sizeHint().height();
             editor->setGeometry(0, y, width, editorHeight);
             if (editor->isHidden())
                 show(editor, true);
