@@ -18,10 +18,10 @@ QT_END_NAMESPACE
 class KeyConfig;
 
 // Shows the editors of a list that a filter matches and hides the others. In a list on
-// screen, a change that shows or hides many editors is made at once only for the first
-// two screenfuls, scrolled to the top; the rest follows in batches of a few milliseconds
-// from the event loop, below the view. Meanwhile the list keeps the height it will have,
-// and its layout is off, so that nothing in view moves or is painted again after the
+// screen, a change is made at once only for the first two screenfuls, scrolled to the top;
+// the rest follows in batches of a few milliseconds from the event loop, below the view.
+// Meanwhile the list keeps the size it will have, its layout is off and its scroll area's
+// layout requests are held, so that nothing in view moves or is painted again after the
 // first screenfuls: the window answers each key at once.
 class ShownMatches
 {
