@@ -9,31 +9,60 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <functional>
+
 namespace {
 // What a batch from the event loop may take, and how many editors it changes between
 // looks at the clock.
 constexpr qint64 batchNs = 8000000;
 constexpr qsizetype batchStep = 32;
+// The first batch waits until the editors in view have been painted and have made their
+// widgets (painted once more), so that no batch delays what the user sees.
+constexpr int firstBatchDelayMs = 40;
+// How long after the last batch the requests that follow from the last layout may come.
+constexpr qint64 settleMs = 200;
 
-// Holds back the layout requests of a scroll area while a change is made in batches: the
-// scroll area would measure the whole list after each batch, though its height is kept.
+// The smallest size a box layout gives the widget: its minimum size hint where its size
+// policy lets it shrink, else its size hint, and an explicit minimum size over both.
+QSize layoutMinimum(const QWidget *widget)
+{
+    const QSizePolicy policy = widget->sizePolicy();
+    const QSize hint = widget->sizeHint();
+    const QSize minimumHint = widget->minimumSizeHint();
+    QSize size((policy.horizontalPolicy() & QSizePolicy::ShrinkFlag)
+                   ? minimumHint.width()
+                   : qMax(hint.width(), minimumHint.width()),
+               (policy.verticalPolicy() & QSizePolicy::ShrinkFlag)
+                   ? minimumHint.height()
+                   : qMax(hint.height(), minimumHint.height()));
+    size = size.boundedTo(widget->maximumSize());
+    if (widget->minimumWidth() > 0)
+        size.setWidth(widget->minimumWidth());
+    if (widget->minimumHeight() > 0)
+        size.setHeight(widget->minimumHeight());
+    return size;
+}
+
+// Holds back the layout requests of a scroll area while holds() says so: the scroll area
+// would measure the whole list after each batch, though its height is kept, and repaints its
+// scroll bars for every request.
 class HoldLayoutRequests : public QObject
 {
 public:
-    HoldLayoutRequests(QObject *parent, const std::vector<bool> &holding)
+    HoldLayoutRequests(QObject *parent, std::function<bool()> holds)
         : QObject(parent)
-        , m_holding(holding)
+        , m_holds(std::move(holds))
     {
     }
 
 protected:
     bool eventFilter(QObject *, QEvent *event) override
     {
-        return event->type() == QEvent::LayoutRequest && !m_holding.empty();
+        return event->type() == QEvent::LayoutRequest && m_holds();
     }
 
 private:
-    const std::vector<bool> &m_holding;
+    std::function<bool()> m_holds;
 };
 } // namespace
 
@@ -44,11 +73,14 @@ ShownMatches::ShownMatches(QScrollArea *view, QWidget *container, QVBoxLayout *l
     , m_layout(layout)
     , m_editors(editors)
     , m_timer(new QTimer(container))
-    , m_holdScrollArea(new HoldLayoutRequests(view, m_wanted))
+    , m_holdScrollArea(new HoldLayoutRequests(view, [this] {
+        return !m_wanted.empty() || (m_settling.isValid() && !m_settling.hasExpired(settleMs)
+                                     && sizeStands());
+    }))
 {
     view->installEventFilter(m_holdScrollArea);
+    view->viewport()->installEventFilter(m_holdScrollArea);
     m_timer->setSingleShot(true);
-    m_timer->setInterval(0);
     QObject::connect(m_timer, &QTimer::timeout, container, [this] { showBatch(); });
 }
 
@@ -106,41 +138,64 @@ bool ShownMatches::setFilter(const CombinationFilter &filter)
     // Laid out once, not per editor; in batches, only once the last is done.
     m_layout->setEnabled(false);
     if (!m_container->isVisible()) { // nothing to see: all at once
-        for (qsizetype i = 0; i < count; ++i) {
-            if (m_editors.at(i)->isHidden() == wanted[size_t(i)])
-                show(m_editors.at(i), wanted[size_t(i)]);
-        }
-        m_wanted.clear();
-        m_timer->stop();
-        m_layout->setEnabled(true);
-        m_container->setMinimumHeight(0);
-        m_container->setMaximumHeight(QWIDGETSIZE_MAX);
+        m_wanted = std::move(wanted);
+        m_next = 0;
+        finish();
         return true;
     }
 
-    // The height the list will have, kept while the batches run, so that the scroll bar
-    // stays as it will be.
-    int height = 0;
+    // The size the list will have, kept while the batches run, so that the scroll bars stay
+    // as they will be: the scroll area gives it its minimum height, or the view's, and the
+    // width of the widest editor shown.
+    int hintHeight = 0;
+    int minimumHeight = 0;
+    int width = 0;
     for (qsizetype i = 0; i < count; ++i) {
-        if (wanted[size_t(i)])
-            height += m_editors.at(i)->sizeHint().height();
+        if (wanted[size_t(i)]) {
+            const KeyConfig *editor = m_editors.at(i);
+            const QSize minimum = layoutMinimum(editor);
+            hintHeight += editor->sizeHint().height();
+            minimumHeight += minimum.height();
+            width = qMax(width, minimum.width());
+        }
     }
-    const int viewHeight = m_view->viewport()->height();
-    m_container->setFixedHeight(qMax(height, viewHeight));
-    m_container->resize(m_container->width(), qMax(height, viewHeight)); // and the scroll bar
+    QSize view = m_view->viewport()->size();
+    int height = qMax(minimumHeight, view.height());
+    // Each editor then takes its minimum height, or its preferred one where the view has room
+    // for all; between the two, the layout shares the room out, and the change is made at once.
+    const bool minimal = height < hintHeight;
+    if (minimal && height != minimumHeight) {
+        m_wanted = std::move(wanted);
+        m_next = 0;
+        finish();
+        return true;
+    }
+    m_container->setMinimumWidth(width);
+    m_container->setFixedHeight(height);
+    // The scroll area takes that size now, and shows or hides its scroll bars for it.
+    m_wanted.clear();
+    QEvent layoutRequest(QEvent::LayoutRequest);
+    QCoreApplication::sendEvent(m_view, &layoutRequest);
+    if (m_view->viewport()->size() != view) { // the view's height counts where the list is short
+        view = m_view->viewport()->size();
+        height = qMax(minimumHeight, view.height());
+        m_container->setFixedHeight(height);
+        QCoreApplication::sendEvent(m_view, &layoutRequest);
+    }
+    width = m_container->width();
     m_view->verticalScrollBar()->setValue(0);
 
     // The first two screenfuls at once, placed as the layout will place them. Editors still
     // shown where an earlier layout put them leave that room: those left out are hidden, the
     // others wait out of view for the layout. The rest is left to the batches.
-    const int width = m_container->width();
-    const int top = 2 * viewHeight;
+    const int top = 2 * view.height();
     int y = 0;
     for (qsizetype i = 0; i < count; ++i) {
         KeyConfig *editor = m_editors.at(i);
         const bool shown = wanted[size_t(i)];
         if (shown && y < top) {
-            const int editorHeight = editor->sizeHint().height();
+            const int editorHeight =
+                minimal ? layoutMinimum(editor).height() : editor->sizeHint().height();
             editor->setGeometry(0, y, width, editorHeight);
             if (editor->isHidden())
                 show(editor, true);
@@ -152,10 +207,10 @@ bool ShownMatches::setFilter(const CombinationFilter &filter)
                 show(editor, false);
         }
     }
-    const qsizetype next = 0;
     m_wanted = std::move(wanted);
-    m_next = next;
-    m_timer->start(); // after what is in view has been painted
+    m_next = 0;
+    // After what is in view has been painted and has made its widgets.
+    m_timer->start(firstBatchDelayMs);
     return true;
 }
 
@@ -176,7 +231,7 @@ void ShownMatches::showBatch()
         show(editor, shown);
     }
     if (m_next < count) {
-        m_timer->start();
+        m_timer->start(0);
         return;
     }
     finish();
@@ -197,8 +252,26 @@ void ShownMatches::finish()
     m_next = 0;
     // The layout places every editor, those in view where they are already.
     m_layout->setEnabled(true);
-    m_container->setMinimumHeight(0);
+    m_container->setMinimumSize(0, 0);
     m_container->setMaximumHeight(QWIDGETSIZE_MAX);
+    // The requests made while the layout was off went unanswered: laid out now, every editor
+    // takes its place, those in view the one they have. The scroll area keeps the size it
+    // was given when that is the one it would compute: asked again, it would repaint its
+    // scroll bars all the same.
     m_layout->invalidate();
-    QCoreApplication::postEvent(m_view, new QEvent(QEvent::LayoutRequest));
+    m_layout->activate();
+    // Requests that follow from this layout are held for a moment while the size stands.
+    if (sizeStands()) {
+        m_settling.start();
+    } else {
+        m_settling.invalidate();
+        QCoreApplication::postEvent(m_view, new QEvent(QEvent::LayoutRequest));
+    }
+}
+
+// The list has the size the scroll area would give it.
+bool ShownMatches::sizeStands() const
+{
+    return m_view->viewport()->size().expandedTo(m_container->minimumSizeHint())
+        == m_container->size();
 }

@@ -3,6 +3,7 @@
 
 #include "editor/combinationfilter.h"
 
+#include <QElapsedTimer>
 #include <QList>
 
 #include <vector>
@@ -17,10 +18,10 @@ QT_END_NAMESPACE
 class KeyConfig;
 
 // Shows the editors of a list that a filter matches and hides the others. In a list on
-// screen, a change that shows or hides many editors is made at once only for the first
-// two screenfuls, scrolled to the top; the rest follows in batches of a few milliseconds
-// from the event loop, below the view. Meanwhile the list keeps the height it will have,
-// and its layout is off, so that nothing in view moves or is painted again after the
+// screen, a change is made at once only for the first two screenfuls, scrolled to the top;
+// the rest follows in batches of a few milliseconds from the event loop, below the view.
+// Meanwhile the list keeps the size it will have, its layout is off and its scroll area's
+// layout requests are held, so that nothing in view moves or is painted again after the
 // first screenfuls: the window answers each key at once.
 class ShownMatches
 {
@@ -44,6 +45,7 @@ private:
     void showBatch();
     void show(KeyConfig *editor, bool shown);
     int belowEnd() const;
+    bool sizeStands() const;
 
     QScrollArea *m_view;
     QWidget *m_container;
@@ -56,6 +58,7 @@ private:
     // one not done yet.
     std::vector<bool> m_wanted;
     qsizetype m_next = 0;
+    QElapsedTimer m_settling; // since the last batch's layout
 };
 
 #endif // SHOWNMATCHES_H

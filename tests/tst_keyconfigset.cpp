@@ -552,6 +552,37 @@ void KeyConfigSetTest::largeList()
     const qint64 capturedUs = timer.nsecsElapsed() / 1000;
     QCOMPARE(set.configs.at(1)->m_hint->text(), QStringLiteral("Same keys as combination 1"));
 
+    // Finding shows the first screenfuls at once and the rest from the event loop: then the
+    // matches alone are shown, one below the other, and no editor made its widgets hidden.
+    auto *find = set.findChild<QLineEdit *>(QString(), Qt::FindDirectChildrenOnly);
+    QVERIFY(find && find->accessibleName() == u"Find");
+    for (const QString &text : { QStringLiteral("1"), QString() }) {
+        QList<KeyConfig *> made;
+        for (KeyConfig *editor : std::as_const(set.configs)) {
+            if (editor->replacementEdit)
+                made.append(editor);
+        }
+        if (text.isEmpty())
+            QTest::keyClick(find, Qt::Key_Backspace);
+        else
+            QTest::keyClicks(find, text);
+        const auto shownInOrder = [&] {
+            int y = 0;
+            for (int i = 0; i < count; ++i) {
+                KeyConfig *editor = set.configs.at(i);
+                if (editor->isHidden() == QString::number(i).contains(text))
+                    return false;
+                if (!editor->isHidden()
+                    && editor->y() != std::exchange(y, editor->geometry().bottom() + 1))
+                    return false;
+            }
+            return true;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(shownInOrder(), 10000);
+        for (KeyConfig *editor : std::as_const(set.configs))
+            QVERIFY(!editor->replacementEdit || made.contains(editor) || !editor->isHidden());
+    }
+
     qInfo("%d combinations: build and show %lld ms, scroll to end %lld ms, xml() %lld us, "
           "key captured in one %lld us",
           count, shown, scrolled, writtenUs, capturedUs);
