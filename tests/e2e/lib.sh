@@ -131,7 +131,7 @@ e2e_report()
     fi
     [[ -n ${E2E_A11Y_BUS:-} ]] && e2e_a11y >"$W/a11y.txt" 2>&1
     local f
-    for f in "$W"/app-*.err "$W"/app-*.out "$W/bus.log" "$W/a11y.txt"; do
+    for f in "$W"/app-*.err "$W"/app-*.out "$W/bus.log" "$W/a11y.txt" "$W/orca.out"; do
         [[ -s $f ]] || continue
         echo "---- $(basename "$f")" >&2
         tail -n 40 "$f" >&2
