@@ -414,17 +414,20 @@ void ConfigWidgetTest::failedSaveAtClose()
     int sentWhileAsked = -1;
     const QTemporaryDir elsewhere;
     const QString savedAs = elsewhere.filePath(QStringLiteral("saved.xml"));
+    // The box and the dialog are answered once they are shown, whenever that is; the
+    // timers that look for them end with this function.
+    QObject answering;
     std::function<void()> answerFileDialog = [&] {
         auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
         if (!dialog)
-            return QTimer::singleShot(10, this, answerFileDialog);
+            return QTimer::singleShot(10, &answering, answerFileDialog);
         dialog->selectFile(savedAs);
         static_cast<QDialog *>(dialog)->accept(); // as its Save button does
     };
-    QTimer::singleShot(0, this, [&] {
+    std::function<void()> answerBox = [&] {
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
         if (!box)
-            return;
+            return QTimer::singleShot(10, &answering, answerBox);
         QCOMPARE(box->text(), QStringLiteral("Your changes could not be saved."));
         QVERIFY(box->informativeText().contains(QFileInfo(failing).fileName()));
         sentWhileAsked = int(m_sent.size());
@@ -437,7 +440,8 @@ void ConfigWidgetTest::failedSaveAtClose()
         for (QAbstractButton *button : box->buttons())
             if (button->text() == answer)
                 button->click();
-    });
+    };
+    QTimer::singleShot(0, &answering, answerBox);
     // WHEN the window is closed
     w->show();
     QCOMPARE(w->close(), closed);
