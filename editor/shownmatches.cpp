@@ -151,10 +151,12 @@ bool ShownMatches::setFilter(const CombinationFilter &filter)
 
     // The size the list will have, kept while the batches run, so that the scroll bars stay
     // as they will be: the scroll area gives it its minimum height, or the view's, and the
-    // width of the widest editor shown.
+    // width of the widest editor shown, but no less than the list's width now: an editor
+    // whose widgets are not made yet is narrower than it will be once they are, in view. A
+    // list whose widest editor is left out narrows once the batches are done.
     int hintHeight = 0;
     int minimumHeight = 0;
-    int width = 0;
+    int width = m_container->minimumSizeHint().width();
     for (qsizetype i = 0; i < count; ++i) {
         if (wanted[size_t(i)]) {
             const KeyConfig *editor = m_editors.at(i);
