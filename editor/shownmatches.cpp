@@ -127,17 +127,22 @@ bool ShownMatches::setFilter(const CombinationFilter &filter)
     const qsizetype count = m_editors.size();
     std::vector<bool> wanted(size_t(count), false);
     qsizetype changes = 0;
+    bool anyWanted = false;
     for (qsizetype i = 0; i < count; ++i) {
         const KeyConfig *editor = m_editors.at(i);
         wanted[size_t(i)] = m_filter.matches(editor->keys(), editor->replacement());
         changes += editor->isHidden() == wanted[size_t(i)];
+        anyWanted = anyWanted || wanted[size_t(i)];
     }
     if (changes == 0 && m_wanted.empty())
         return false;
 
     // Laid out once, not per editor; in batches, only once the last is done.
     m_layout->setEnabled(false);
-    if (!m_container->isVisible()) { // nothing to see: all at once
+    // Nothing to see, or nothing left to show: all at once. An empty list takes the view's
+    // size, which the scroll area learns only from the laid-out list: held until the
+    // batches are done, it would change after the first paint.
+    if (!m_container->isVisible() || !anyWanted) {
         m_wanted = std::move(wanted);
         m_next = 0;
         finish();
@@ -146,10 +151,12 @@ bool ShownMatches::setFilter(const CombinationFilter &filter)
 
     // The size the list will have, kept while the batches run, so that the scroll bars stay
     // as they will be: the scroll area gives it its minimum height, or the view's, and the
-    // width of the widest editor shown.
+    // width of the widest editor shown, but no less than the list's width now: an editor
+    // whose widgets are not made yet is narrower than it will be once they are, in view. A
+    // list whose widest editor is left out narrows once the batches are done.
     int hintHeight = 0;
     int minimumHeight = 0;
-    int width = 0;
+    int width = m_container->minimumSizeHint().width();
     for (qsizetype i = 0; i < count; ++i) {
         if (wanted[size_t(i)]) {
             const KeyConfig *editor = m_editors.at(i);
