@@ -108,9 +108,10 @@ int main(int argc, char **argv)
                   "", figure(f["hidden"], 1, 0) });
     rows.append({ "peak memory, x before the first key", figure(f["before peak"], 1, 2), "", "",
                   figure(f["peak"], 1, 2) });
-    const bool met = !f["all"].empty() && percentile(f["all"], 0.9) <= 50
-        && percentile(f["all"], 1) <= 100 && percentile(f["hidden"], 1) == 0
-        && percentile(f["peak"], 1) <= 1.10;
+    // Every kind of keystroke within the targets, not only all of them together.
+    const bool met = std::all_of(kinds.cbegin(), kinds.cend(), [&f](const QByteArray &kind) {
+        return !f[kind].empty() && percentile(f[kind], 0.9) <= 50 && percentile(f[kind], 1) <= 100;
+    }) && percentile(f["hidden"], 1) == 0 && percentile(f["peak"], 1) <= 1.10;
     printTable("8. Find in a list of 20000 combinations (the window on Xvfb 1024x768; 2 runs of "
                "each build, each 2 rounds of typing and deleting \"text 1234\" and \"sh+q 5\", "
                "\"Press Keys\" then Shift+B and 5)",
