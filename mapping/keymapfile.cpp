@@ -14,6 +14,9 @@
 
 namespace {
 
+using AtomicFile::Descriptor;
+using AtomicFile::errnoString;
+
 bool fail(QString *errorString, const QString &message)
 {
     if (errorString)
@@ -21,26 +24,10 @@ bool fail(QString *errorString, const QString &message)
     return false;
 }
 
-QString errnoString()
-{
-    return QString::fromLocal8Bit(std::strerror(errno));
-}
-
 QString notRegular(mode_t mode)
 {
     return AtomicFile::notRegular(mode);
 }
-
-// A descriptor closed when it goes out of scope.
-struct Descriptor
-{
-    ~Descriptor()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    int fd = -1;
-};
 
 // Opens a regular file for reading. Its type is looked at (after following links) before
 // the open, since opening a FIFO waits for a writer and a device reads without end, and

@@ -20,27 +20,8 @@ bool fail(QString *errorString, const QString &message)
     return false;
 }
 
-QString errnoString()
-{
-    return QString::fromLocal8Bit(std::strerror(errno));
-}
-
-// A descriptor closed when it goes out of scope.
-struct Descriptor
-{
-    explicit Descriptor(int fd)
-        : fd(fd)
-    {
-    }
-    ~Descriptor()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    int fd;
-};
+using AtomicFile::Descriptor;
+using AtomicFile::errnoString;
 
 bool writeAll(int fd, const QByteArray &content)
 {
@@ -82,6 +63,17 @@ int createBeside(const QString &path, mode_t mode, QByteArray *name)
 }
 
 } // namespace
+
+QString AtomicFile::errnoString()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+AtomicFile::Descriptor::~Descriptor()
+{
+    if (fd >= 0)
+        ::close(fd);
+}
 
 QString AtomicFile::notRegular(mode_t mode)
 {

@@ -48,6 +48,22 @@ bool readRegular(const QString &path, qint64 maxSize, QByteArray *bytes, QString
 // Why mode is not that of a regular file, e.g. "it is a FIFO, not a regular file".
 QString notRegular(mode_t mode);
 
+// The text of errno as it stands.
+QString errnoString();
+
+// A file descriptor closed when it goes out of scope; -1 for none.
+struct Descriptor
+{
+    explicit Descriptor(int fd = -1)
+        : fd(fd)
+    {
+    }
+    ~Descriptor();
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    int fd;
+};
+
 } // namespace AtomicFile
 
 #endif // ATOMICFILE_H
